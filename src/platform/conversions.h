@@ -1,0 +1,56 @@
+// The shared number and text helpers of the controller's members.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/variant.h"
+
+namespace quarn7 {
+
+// Decimal separator used for number-to-text and text-to-number conversions of Variants. It starts
+// from the environment's LC_NUMERIC (nl_NL gives ','), '.' where that cannot be read.
+char host_decimal_separator();
+void set_host_decimal_separator(char separator);
+
+// Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
+double round_half_even(double x);
+std::int16_t to_int16(double x);  // rounded; Overflow outside -32768..32767
+std::int32_t to_int32(double x);  // rounded; Overflow outside the 32-bit range
+
+// The leading number of a text with '.' as decimal point whatever the host format: blanks, tabs
+// and line feeds skipped, optional sign, digits, one '.', optional exponent; 0 when there is no
+// number. Never fails.
+double leading_number(std::string_view text);
+double leading_number(const Variant& value);  // the Variant as text, then leading_number
+
+// Text in the host number format, blanks around allowed; TypeMismatch when it is no number.
+double parse_host_number(std::string_view text);
+
+// byte(n): n made whole (halves to even); InvalidArgument outside 0..255.
+char to_byte(double n);
+char to_byte(const Variant& n);
+
+// Number-to-text forms. Signed form: one blank before a number that is not negative, '-' before a
+// negative one, no decimal point for a whole value, '.' as decimal point; `single` limits it to
+// seven significant digits. Plain form: the same without the leading blank.
+std::string signed_form(double x, bool single = false);
+std::string plain_form(double x, bool single = false);
+
+// Number to text in the host number format (what Variant::to_text gives for numbers).
+std::string host_number_text(double x, bool single = false);
+
+// Split at every occurrence of `separator` (no trimming).
+std::vector<std::string> split(std::string_view text, char separator);
+// Field `index` of `fields`; SubscriptOutOfRange when it is missing.
+const std::string& field(const std::vector<std::string>& fields, std::size_t index);
+
+// Leading and trailing blanks (spaces only) removed.
+std::string trim_spaces(std::string_view text);
+
+// Upper-case hexadecimal without leading zeros ("2", "26", "0").
+std::string hex_form(unsigned value);
+
+}  // namespace quarn7

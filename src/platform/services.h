@@ -1,0 +1,17 @@
+// What the controller needs from its host besides the port: a message box and an event pump.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace quarn7 {
+
+// Shows one text to the operator and returns once it was seen. The default writes the text to
+// standard error.
+using MessageBox = std::function<void(const std::string& text)>;
+MessageBox stderr_message_box();
+
+// Lets the host's pending events run; the default does nothing.
+using EventPump = std::function<void()>;
+
+}  // namespace quarn7

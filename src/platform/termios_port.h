@@ -1,0 +1,58 @@
+// The serial port object over a POSIX tty: termios line settings, exclusive open, poll() waits.
+// A pseudo-terminal works as a port (it ignores baud rate and parity).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <vector>
+#include <string>
+
+#include "platform/serial_port.h"
+
+namespace quarn7 {
+
+class TermiosPort : public SerialPort {
+public:
+    TermiosPort() = default;
+    ~TermiosPort() override;
+
+    // Opens this device whatever CommPort says (CommPort keeps working as a number for hosts).
+    void bind(std::string path);
+    void unbind();
+    // The device that PortOpen = true opens now.
+    std::string device_path() const;
+
+    // CommPort N opens /dev/ttyS{N-1} unless a path was mapped to N.
+    static void map_port(std::int16_t number, std::string path);
+    static std::string default_device(std::int16_t number);
+
+protected:
+    bool is_open() const override { return fd_ >= 0; }
+    void open_port() override;
+    void close_port() override;
+    void write_bytes(std::string_view bytes) override;
+    int bytes_waiting() override;
+    std::string read_waiting() override;
+    bool wait_readable(Clock::duration timeout) override;
+
+private:
+    [[noreturn]] void fail(int err, const char* what);  // closes on a lost device, then throws
+
+    int fd_ = -1;
+    std::string bound_path_;
+    std::string open_path_;
+};
+
+// One serial device as the system lists it.
+struct PortInfo {
+    std::string device;         // /dev/ttyUSB0
+    std::string driver;         // ftdi_sio, 8250, ...
+    std::string usb_vendor_id;  // "0403", empty for non-USB
+    std::string usb_product_id;
+    std::string serial_number;
+    std::string description;    // manufacturer and product where known
+    std::vector<std::string> by_id;  // /dev/serial/by-id names pointing at it
+};
+std::vector<PortInfo> list_ports();
+
+}  // namespace quarn7

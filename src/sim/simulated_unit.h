@@ -1,0 +1,107 @@
+// A simulated overlay unit on a pseudo-terminal: it reads frames as the unit does, answers ACK,
+// NAK or a read reply from a state model that do-commands and writes change, paces its answers at
+// the line speed, and misbehaves on request. Tests start it in-process:
+//
+//   auto unit = SimulatedUnit::Builder().paced(false).build();
+//   port->bind(unit->device_path());
+//   ...
+//   unit->set_faults({.silent = true});
+//   EXPECT_EQ(unit->frames().size(), 3u);
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quarn7::sim {
+
+struct Faults {
+    bool silent = false;               // answer nothing
+    bool refuse = false;               // NAK every frame
+    std::chrono::microseconds delay{0};  // extra turnaround before every answer
+    int truncate_replies_to = -1;      // cut read replies to this many bytes (-1: whole)
+    std::string garbage_prefix;        // bytes sent before every answer
+    int drop_first_frames = 0;         // ignore this many frames (counted from now)
+    int close_after_frames = -1;       // hang up the line after this many further frames
+    friend bool operator==(const Faults&, const Faults&) = default;
+};
+
+struct LoggedFrame {
+    std::chrono::steady_clock::time_point received;
+    std::string bytes;   // the whole frame, STX to CR
+    std::string answer;  // what the unit sent back ("" when nothing)
+};
+
+// What the unit holds. Byte strings are one byte per char.
+struct UnitState {
+    std::map<int, bool> switches;                    // element (the "on" code) -> shown
+    std::map<int, std::string> settings;             // write code -> value bytes as written
+    std::map<int, std::pair<int, int>> windows;      // window code -> (X, Y) as sent
+    std::map<int, std::string> text_fields;          // field -> text (code page 1252 bytes)
+    int selected_text_field = 1;
+    int system_text_field = 1;
+    std::int64_t counter1 = 0;  // tenths
+    std::int64_t counter2 = 0;
+    int photo_counter = 0;
+    int video_seconds = 0;      // hh:mm:ss as seconds
+    std::uint16_t digital_tilt = 0;   // hundredths of a degree, as the unit reports it
+    std::uint16_t analogue_tilt = 0;
+    std::string colour;               // last overlay colour text
+    int resets = 0;
+};
+
+class SimulatedUnit {
+public:
+    class Builder {
+    public:
+        Builder& paced(bool on);                         // default on: 19200 baud, 11 bits a byte
+        Builder& turnaround(std::chrono::microseconds t);  // default 1 ms
+        Builder& faults(Faults f);
+        Builder& link(std::string path);                 // also reachable at this symlink
+        Builder& log_frames(bool on);                    // default on
+        std::unique_ptr<SimulatedUnit> build();          // opens the pty and starts answering
+
+    private:
+        friend class SimulatedUnit;
+        bool paced_ = true;
+        std::chrono::microseconds turnaround_{1000};
+        Faults faults_;
+        std::string link_;
+        bool log_ = true;
+    };
+
+    ~SimulatedUnit();  // stops answering and closes both ends of the pty
+    SimulatedUnit(const SimulatedUnit&) = delete;
+    SimulatedUnit& operator=(const SimulatedUnit&) = delete;
+
+    const std::string& device_path() const;  // the pty (or the link when one was given)
+
+    void set_faults(const Faults& faults);
+    Faults faults() const;
+    std::vector<LoggedFrame> frames() const;
+    void clear_frames();
+    UnitState state() const;
+    void set_tilt(std::uint16_t digital, std::uint16_t analogue);
+    // Replaces the data bytes the unit sends for a read item.
+    void set_item_data(int item, std::string data);
+    // Hangs up: the host side sees the line go away.
+    void close_line();
+    // Waits until `count` frames were logged or `timeout` passed; true when they were.
+    bool wait_for_frames(std::size_t count, std::chrono::milliseconds timeout) const;
+
+private:
+    struct Impl;
+    explicit SimulatedUnit(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// "Line speed" time of `bytes` bytes at 19200 baud with 11 bits a byte.
+std::chrono::nanoseconds line_time(std::size_t bytes);
+
+// Readable dump of the state (what `quarn7-sim --print-state` shows).
+std::string describe(const UnitState& state);
+
+}  // namespace quarn7::sim

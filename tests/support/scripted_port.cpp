@@ -1,0 +1,111 @@
+#include "support/scripted_port.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+namespace quarn7::testing {
+
+std::string bytes(std::string_view hex_text) {
+    std::string out;
+    std::istringstream in{std::string(hex_text)};
+    std::string word;
+    while (in >> word) out.push_back(static_cast<char>(std::stoi(word, nullptr, 16)));
+    return out;
+}
+
+std::string hex(std::string_view data) {
+    std::string out;
+    char buf[4];
+    for (unsigned char c : data) {
+        std::snprintf(buf, sizeof buf, "%02X", c);
+        if (!out.empty()) out += ' ';
+        out += buf;
+    }
+    return out;
+}
+
+void ScriptedPort::arrive(Clock::duration from_now, std::string data) {
+    pending_.emplace_back(clock_.now() + from_now, std::move(data));
+    std::stable_sort(pending_.begin(), pending_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+std::vector<std::string> ScriptedPort::frames() const {
+    std::vector<std::string> out;
+    for (const auto& w : writes_) out.push_back(w.bytes);
+    return out;
+}
+
+void ScriptedPort::check_lost() {
+    if (!lost_) return;
+    lost_ = false;
+    open_ = false;
+    throw Error(ErrorNumber::DeviceLost);
+}
+
+void ScriptedPort::open_port() {
+    if (refuse_open_) throw Error(*refuse_open_);
+    open_ = true;
+    ++opens_;
+    opened_settings_ = settings();
+    opened_handshaking_ = handshaking();
+    opened_port_ = comm_port();
+}
+
+void ScriptedPort::close_port() {
+    open_ = false;
+    ++closes_;
+}
+
+void ScriptedPort::write_bytes(std::string_view data) {
+    check_lost();
+    if (failing_writes_ > 0) {
+        --failing_writes_;
+        throw Error(write_error_);
+    }
+    writes_.push_back({clock_.now(), std::string(data)});
+    Answer reply;
+    if (!answers_.empty()) {
+        reply = std::move(answers_.front());
+        answers_.pop_front();
+    } else if (respond_) {
+        reply = respond_(std::string(data));
+    }
+    for (auto& chunk : reply) arrive(chunk.after, std::move(chunk.bytes));
+}
+
+void ScriptedPort::deliver_due() {
+    auto due = std::find_if(pending_.begin(), pending_.end(),
+                            [&](const auto& p) { return p.first > clock_.now(); });
+    for (auto it = pending_.begin(); it != due; ++it) buffer_ += it->second;
+    pending_.erase(pending_.begin(), due);
+}
+
+int ScriptedPort::bytes_waiting() {
+    check_lost();
+    deliver_due();
+    return static_cast<int>(buffer_.size());
+}
+
+std::string ScriptedPort::read_waiting() {
+    check_lost();
+    deliver_due();
+    return std::exchange(buffer_, {});
+}
+
+bool ScriptedPort::wait_readable(Clock::duration timeout) {
+    check_lost();
+    deliver_due();
+    if (!buffer_.empty()) return true;
+    const auto deadline = clock_.now() + timeout;
+    if (!pending_.empty() && pending_.front().first <= deadline) {
+        clock_.sleep_until(pending_.front().first);
+        deliver_due();
+        return true;
+    }
+    clock_.sleep_until(deadline);
+    return false;
+}
+
+}  // namespace quarn7::testing

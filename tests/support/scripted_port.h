@@ -1,0 +1,98 @@
+// An in-memory serial port on a fake clock: it records what the controller writes and delivers
+// scripted answers at exact times, so frame, repeat and window logic can be checked exactly.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/serial_port.h"
+#include "support/fake_clock.h"
+
+namespace quarn7::testing {
+
+using namespace std::chrono_literals;
+
+// Bytes that reach the receive buffer `after` the frame that caused them was written.
+struct Chunk {
+    Clock::duration after;
+    std::string bytes;
+};
+using Answer = std::vector<Chunk>;
+
+// Byte strings from hex: bytes("02 01 00 00 26 00 0D").
+std::string bytes(std::string_view hex);
+std::string hex(std::string_view bytes);  // "02 01 00 ..."
+
+class ScriptedPort : public SerialPort {
+public:
+    explicit ScriptedPort(FakeClock& clock) : clock_(clock) {}
+
+    struct Written {
+        Clock::time_point at;
+        std::string bytes;
+    };
+
+    // Queues the answer to the next written frame (frames beyond the queue get `respond`'s
+    // answer, or none).
+    void answer(Answer answer) { answers_.push_back(std::move(answer)); }
+    void answer_with(std::function<Answer(const std::string& frame)> respond) {
+        respond_ = std::move(respond);
+    }
+    // Bytes already waiting in the receive buffer.
+    void inject(std::string bytes) { buffer_ += bytes; }
+    // Bytes arriving at a moment of the fake clock, whatever is written.
+    void arrive(Clock::duration from_now, std::string bytes);
+    void fail_writes(int count, ErrorNumber number = ErrorNumber::PortIo) {
+        failing_writes_ = count;
+        write_error_ = number;
+    }
+    void refuse_open(std::optional<ErrorNumber> number) { refuse_open_ = number; }
+    // The next port operation raises DeviceLost and leaves the port closed, as an unplugged
+    // adapter does.
+    void lose_device() { lost_ = true; }
+
+    const std::vector<Written>& writes() const { return writes_; }
+    std::vector<std::string> frames() const;  // just the bytes of each write
+    int opens() const { return opens_; }
+    int closes() const { return closes_; }
+    std::string opened_settings() const { return opened_settings_; }
+    int opened_handshaking() const { return opened_handshaking_; }
+    std::int16_t opened_port() const { return opened_port_; }
+
+protected:
+    bool is_open() const override { return open_; }
+    void open_port() override;
+    void close_port() override;
+    void write_bytes(std::string_view bytes) override;
+    int bytes_waiting() override;
+    std::string read_waiting() override;
+    bool wait_readable(Clock::duration timeout) override;
+
+private:
+    void deliver_due();
+    void check_lost();
+
+    FakeClock& clock_;
+    bool open_ = false;
+    bool lost_ = false;
+    std::string buffer_;
+    std::vector<std::pair<Clock::time_point, std::string>> pending_;  // sorted by time
+    std::deque<Answer> answers_;
+    std::function<Answer(const std::string&)> respond_;
+    std::vector<Written> writes_;
+    int failing_writes_ = 0;
+    ErrorNumber write_error_ = ErrorNumber::PortIo;
+    std::optional<ErrorNumber> refuse_open_;
+    int opens_ = 0;
+    int closes_ = 0;
+    std::string opened_settings_;
+    int opened_handshaking_ = -1;
+    std::int16_t opened_port_ = 0;
+};
+
+}  // namespace quarn7::testing
