@@ -137,20 +137,24 @@ public:
     void set_fast_reads(bool on);
     // The port object as the class's own type (nullptr when none was handed in).
     std::shared_ptr<SerialPort> port() const;
-
-    Variant default_value() const override;  // a controller has no default property
+    // Why the last OpenClose failed to open or close the port ("" when it did not fail): the
+    // member itself reports that only by message box.
+    std::string last_open_error() const;
 
 private:
     class Call;  // serialises calls; refuses re-entry from inside the controller's waits
     class ForeignCode;  // marks a wait in which host code (events, a message box) may run
 
     SerialPort& require_port();
-    void show(const std::string& text);
-    void pump_events_until(Clock::time_point deadline);
+    void attach_port(const Variant& port);
+    bool diagnostics_on() const { return s_.meldingen_aan == -1; }
+    void show(const std::string& text);  // the message box
     void run_switch(std::uint8_t code, std::uint8_t lengte_laag);
-    // The write frame from the command words and schrijf_data, sent with voeruit3's rules.
-    void acknowledged_send(std::string frame, const std::string& echo);
-    void set_outcome(Outcome outcome);
+    // Sends a do-command or write frame until the unit answers, at most six times.
+    void acknowledged_send(const std::string& frame, const std::string& echo);
+    bool wait_for_reply_start(SerialPort& port, Clock::duration window);
+    // The read's first wait: host events run; with fast reads it ends once `reply` is complete.
+    void wait_after_request(SerialPort& port, std::string& reply, Clock::time_point deadline);
 
     LinkState s_;
     std::int16_t regel_ = 0;
@@ -162,8 +166,9 @@ private:
     TraceSink trace_;
     bool fast_reads_ = false;
     std::optional<Outcome> last_outcome_;
+    std::string last_open_error_;
 
-    std::recursive_mutex call_mutex_;
+    mutable std::recursive_mutex call_mutex_;
     std::atomic<std::thread::id> caller_{};
     int call_depth_ = 0;
     std::atomic<int> foreign_depth_ = 0;
