@@ -1,6 +1,7 @@
 // The shared number and text helpers of the controller's members.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,9 @@ namespace quarn7 {
 // from the environment's LC_NUMERIC (nl_NL gives ','), '.' where that cannot be read.
 char host_decimal_separator();
 void set_host_decimal_separator(char separator);
+// The separator the environment's LC_NUMERIC asks for, read now; a locale that is not installed
+// is judged by its language (nl, de, fr, ... use ',').
+char environment_decimal_separator();
 
 // Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double round_half_even(double x);
@@ -24,7 +28,12 @@ std::int32_t to_int32(double x);  // rounded; Overflow outside the 32-bit range
 // and line feeds skipped, optional sign, digits, one '.', optional exponent; 0 when there is no
 // number. Never fails.
 double leading_number(std::string_view text);
-double leading_number(const Variant& value);  // the Variant as text, then leading_number
+// The Variant as text, then leading_number. A template so that a text argument never turns into a
+// Variant (which would make the call ambiguous).
+template <std::same_as<Variant> V>
+double leading_number(const V& value) {
+    return leading_number(value.to_text());
+}
 
 // Text in the host number format, blanks around allowed; TypeMismatch when it is no number.
 double parse_host_number(std::string_view text);
@@ -42,7 +51,7 @@ std::string plain_form(double x, bool single = false);
 // Number to text in the host number format (what Variant::to_text gives for numbers).
 std::string host_number_text(double x, bool single = false);
 
-// Split at every occurrence of `separator` (no trimming).
+// Split at every occurrence of `separator` (no trimming); an empty text has no fields.
 std::vector<std::string> split(std::string_view text, char separator);
 // Field `index` of `fields`; SubscriptOutOfRange when it is missing.
 const std::string& field(const std::vector<std::string>& fields, std::size_t index);
