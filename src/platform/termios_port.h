@@ -17,12 +17,14 @@ public:
     ~TermiosPort() override;
 
     // Opens this device whatever CommPort says (CommPort keeps working as a number for hosts).
+    // PortAlreadyOpen while open, as CommPort.
     void bind(std::string path);
     void unbind();
     // The device that PortOpen = true opens now.
     std::string device_path() const;
 
-    // CommPort N opens /dev/ttyS{N-1} unless a path was mapped to N.
+    // CommPort N opens /dev/ttyS{N-1} unless a path was mapped to N (an empty path removes the
+    // mapping). Process-wide.
     static void map_port(std::int16_t number, std::string path);
     static std::string default_device(std::int16_t number);
 
