@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -58,10 +59,15 @@ public:
     class Builder {
     public:
         Builder& paced(bool on);                         // default on: 19200 baud, 11 bits a byte
-        Builder& turnaround(std::chrono::microseconds t);  // default 1 ms
+        Builder& turnaround(std::chrono::microseconds t);  // default 1 ms; paced answers only
         Builder& faults(Faults f);
         Builder& link(std::string path);                 // also reachable at this symlink
         Builder& log_frames(bool on);                    // default on
+        // Called on the unit's thread after each frame was handled (answered, refused, ignored).
+        Builder& on_frame(std::function<void(const LoggedFrame&)> observer);
+        // Called on the unit's thread with bytes skipped as noise and when they were read.
+        Builder& on_noise(
+            std::function<void(std::chrono::steady_clock::time_point, const std::string&)> observer);
         std::unique_ptr<SimulatedUnit> build();          // opens the pty and starts answering
 
     private:
@@ -71,6 +77,8 @@ public:
         Faults faults_;
         std::string link_;
         bool log_ = true;
+        std::function<void(const LoggedFrame&)> on_frame_;
+        std::function<void(std::chrono::steady_clock::time_point, const std::string&)> on_noise_;
     };
 
     ~SimulatedUnit();  // stops answering and closes both ends of the pty
@@ -82,12 +90,13 @@ public:
     void set_faults(const Faults& faults);
     Faults faults() const;
     std::vector<LoggedFrame> frames() const;
-    void clear_frames();
+    std::string noise() const;  // bytes skipped outside frames
+    void clear_frames();        // and the noise
     UnitState state() const;
     void set_tilt(std::uint16_t digital, std::uint16_t analogue);
     // Replaces the data bytes the unit sends for a read item.
     void set_item_data(int item, std::string data);
-    // Hangs up: the host side sees the line go away.
+    // Hangs up: the host side sees the line go away (POLLHUP, EIO). Returns once it has.
     void close_line();
     // Waits until `count` frames were logged or `timeout` passed; true when they were.
     bool wait_for_frames(std::size_t count, std::chrono::milliseconds timeout) const;
