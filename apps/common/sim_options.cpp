@@ -1,0 +1,73 @@
+#include "common/sim_options.h"
+
+#include <cstdint>
+
+#include "sim/hex.h"
+
+namespace quarn7::apps {
+
+namespace {
+
+constexpr const char* kGroup = "Simulated unit";
+// Past the host's 0.1 s reply window, so the answer lands in the next one.
+constexpr std::chrono::milliseconds kLate{150};
+
+}  // namespace
+
+void add_sim_options(CLI::App& app, SimOptions& options) {
+    app.add_flag("--unpaced", options.unpaced,
+                 "Answer at once instead of at the line speed (19200 baud, 11 bits a byte)")
+        ->group(kGroup);
+    app.add_option_function<std::int64_t>(
+           "--turnaround",
+           [&options](std::int64_t us) { options.turnaround = std::chrono::microseconds(us); },
+           "Microseconds between a frame's last byte and a paced answer (default 1000)")
+        ->check(CLI::NonNegativeNumber)
+        ->group(kGroup);
+    app.add_flag("--silent", options.faults.silent, "Answer nothing")->group(kGroup);
+    app.add_flag("--refuse", options.faults.refuse, "Answer every frame with NAK")->group(kGroup);
+    app.add_option_function<std::int64_t>(
+           "--delay",
+           [&options](std::int64_t ms) { options.faults.delay = std::chrono::milliseconds(ms); },
+           "Milliseconds added before every answer")
+        ->check(CLI::NonNegativeNumber)
+        ->group(kGroup);
+    app.add_flag_callback(
+           "--late", [&options] { options.faults.delay = kLate; },
+           "Answer 150 ms late, after the host's 0.1 s window")
+        ->group(kGroup);
+    app.add_option("--truncate", options.faults.truncate_replies_to, "Cut read replies to N bytes")
+        ->check(CLI::NonNegativeNumber)
+        ->group(kGroup);
+    app.add_option_function<std::string>(
+           "--garbage",
+           [&options](const std::string& text) {
+               const auto bytes = sim::parse_hex(text);
+               if (!bytes) throw CLI::ValidationError("--garbage", "not hex bytes: " + text);
+               options.faults.garbage_prefix = *bytes;
+           },
+           "Send these bytes (hex, e.g. FF00) before every answer")
+        ->group(kGroup);
+    app.add_option("--drop", options.faults.drop_first_frames, "Ignore the first N frames")
+        ->check(CLI::NonNegativeNumber)
+        ->group(kGroup);
+    app.add_option("--close-after", options.faults.close_after_frames,
+                   "Hang up the line after N frames")
+        ->check(CLI::NonNegativeNumber)
+        ->group(kGroup);
+}
+
+sim::SimulatedUnit::Builder sim_builder(const SimOptions& options) {
+    sim::SimulatedUnit::Builder builder;
+    builder.paced(!options.unpaced)
+        .turnaround(options.turnaround)
+        .faults(options.faults)
+        .link(options.link);
+    return builder;
+}
+
+std::unique_ptr<sim::SimulatedUnit> start_sim(const SimOptions& options) {
+    return sim_builder(options).build();
+}
+
+}  // namespace quarn7::apps

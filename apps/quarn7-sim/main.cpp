@@ -1,0 +1,95 @@
+// quarn7-sim: the simulated overlay unit on a pseudo-terminal, for host programs and rigs without
+// the hardware. The first line of output is the device to open.
+#include <pthread.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <string>
+
+#include "common/sim_options.h"
+#include "sim/hex.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string seconds_since(Clock::time_point start, Clock::time_point t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%12.6f", std::chrono::duration<double>(t - start).count());
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quarn7;
+
+    CLI::App app{
+        "Simulated overlay unit (DE) on a pseudo-terminal.\n"
+        "Prints the device path on the first line, then answers frames until SIGINT or SIGTERM.\n"
+        "SIGUSR1 prints the unit's state."};
+    apps::SimOptions options;
+    bool log = false;
+    bool print_state = false;
+    app.add_option("--link", options.link, "Also make the device reachable at this symlink");
+    app.add_flag("--log", log,
+                 "Print one line per frame: seconds since start, frame, answer (hex)");
+    app.add_flag("--print-state", print_state, "Print the unit's state when stopped");
+    apps::add_sim_options(app, options);
+    CLI11_PARSE(app, argc, argv);
+
+    // Blocked before the unit's thread starts, so only sigwait below sees them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    std::mutex output;
+    const auto start = Clock::now();
+    auto builder = apps::sim_builder(options);
+    builder.log_frames(false);  // printed as they come; a long run must not grow
+    if (log) {
+        builder.on_frame([&](const sim::LoggedFrame& frame) {
+            const std::string answer = frame.answer.empty() ? "-" : sim::hex_dump(frame.answer);
+            std::lock_guard lock(output);
+            std::cout << seconds_since(start, frame.received) << "  " << sim::hex_dump(frame.bytes)
+                      << "  -> " << answer << std::endl;
+        });
+        builder.on_noise([&](Clock::time_point at, const std::string& bytes) {
+            std::lock_guard lock(output);
+            std::cout << seconds_since(start, at) << "  noise " << sim::hex_dump(bytes)
+                      << std::endl;
+        });
+    }
+
+    std::unique_ptr<sim::SimulatedUnit> unit;
+    try {
+        unit = builder.build();
+    } catch (const std::exception& e) {
+        std::cerr << "quarn7-sim: " << e.what() << '\n';
+        return 1;
+    }
+    {
+        std::lock_guard lock(output);
+        std::cout << unit->device_path() << std::endl;
+    }
+
+    for (;;) {
+        int signal = 0;
+        sigwait(&signals, &signal);
+        if (signal != SIGUSR1) break;
+        std::lock_guard lock(output);
+        std::cout << sim::describe(unit->state()) << std::flush;
+    }
+    if (print_state) {
+        std::lock_guard lock(output);
+        std::cout << sim::describe(unit->state()) << std::flush;
+    }
+    unit.reset();
+    return 0;
+}
