@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <optional>
-#include <set>
 
 #include "platform/error.h"
 #include "support/scripted_port.h"
@@ -128,15 +127,6 @@ TEST_F(SerialPortTest, IoWhileClosedIsPortNotOpen) {
     EXPECT_TRUE(port.writes().empty());
 }
 
-TEST_F(SerialPortTest, InputTakesEverythingWaiting) {
-    port.PortOpen(true);
-    port.inject(bytes("06 15"));
-    EXPECT_EQ(port.InBufferCount(), 2);
-    EXPECT_EQ(port.Input(), bytes("06 15"));
-    EXPECT_EQ(port.InBufferCount(), 0);
-    EXPECT_EQ(port.Input(), "");
-}
-
 TEST_F(SerialPortTest, TraceShowsBothDirectionsOnTheTraceClock) {
     std::vector<TraceEvent> events;
     port.set_trace([&](const TraceEvent& e) { events.push_back(e); });
@@ -167,35 +157,6 @@ TEST_F(SerialPortTest, FailedWriteIsStillTraced) {
     EXPECT_EQ(error_of([&] { port.Output("A"); }), ErrorNumber::PortIo);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].bytes, "A");
-}
-
-TEST(Errors, EachNumberHasItsOwnDescription) {
-    const ErrorNumber all[] = {
-        ErrorNumber::InvalidArgument,      ErrorNumber::Overflow,
-        ErrorNumber::SubscriptOutOfRange,  ErrorNumber::TypeMismatch,
-        ErrorNumber::CallRefused,          ErrorNumber::ObjectNotSet,
-        ErrorNumber::InvalidPropertyValue, ErrorNumber::NoSuchDevice,
-        ErrorNumber::PortAlreadyOpen,      ErrorNumber::PortBusy,
-        ErrorNumber::PermissionDenied,     ErrorNumber::PortNotOpen,
-        ErrorNumber::DeviceLost,           ErrorNumber::PortIo,
-        ErrorNumber::PanelUnavailable,
-    };
-    std::set<std::string_view> seen;
-    for (ErrorNumber n : all) {
-        const Error e(n);
-        EXPECT_EQ(e.what(), describe(n));
-        EXPECT_EQ(e.description(), describe(n));
-        EXPECT_TRUE(seen.insert(describe(n)).second) << describe(n);
-    }
-    EXPECT_EQ(describe(ErrorNumber::TypeMismatch), "Type mismatch");
-    EXPECT_EQ(describe(ErrorNumber::InvalidArgument), "Invalid procedure call or argument");
-}
-
-TEST(Errors, ADescriptionCanNameTheCause) {
-    const Error e(ErrorNumber::NoSuchDevice, "No such device: /dev/ttyS9");
-    EXPECT_EQ(e.code(), 8002);
-    EXPECT_STREQ(e.what(), "No such device: /dev/ttyS9");
-    EXPECT_EQ(e.number(), ErrorNumber::NoSuchDevice);
 }
 
 }  // namespace

@@ -163,14 +163,5 @@ TEST_F(VariantTest, ObjectsWithoutADefaultPropertyMismatch) {
     EXPECT_EQ(error_of([&] { nothing.to_text(); }), ErrorNumber::ObjectNotSet);
 }
 
-TEST_F(VariantTest, ObjectAccessorAndEquality) {
-    auto box = std::make_shared<TextBox>(Variant("x"));
-    EXPECT_EQ(Variant(box).object(), box);
-    EXPECT_EQ(Variant("x").object(), nullptr);
-    EXPECT_EQ(Variant(std::int16_t{1}), Variant(std::int16_t{1}));
-    EXPECT_NE(Variant(std::int16_t{1}), Variant(std::int32_t{1}));  // same number, other type
-    EXPECT_NE(Variant("1"), Variant(1.0));
-}
-
 }  // namespace
 }  // namespace quarn7
