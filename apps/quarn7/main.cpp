@@ -1,0 +1,220 @@
+// quarn7: calls any member of the overlay unit's controller by name, against a serial device or
+// the built-in simulated unit. Exit status: 0 every call completed, 1 a call raised an error,
+// 2 a usage error.
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/sim_options.h"
+#include "host.h"
+#include "link/clsvyx7.h"
+#include "link/dispatch.h"
+#include "output.h"
+#include "platform/error.h"
+#include "platform/termios_port.h"
+#include "script_line.h"
+#include "tour.h"
+
+namespace {
+
+using namespace quarn7;
+using cli::Json;
+
+constexpr int kUsageExit = 2;
+
+struct Options {
+    std::string device;
+    std::int16_t port_number = 1;
+    bool simulate = false;
+    apps::SimOptions sim;
+    bool diagnostics = false;
+    bool no_open = false;
+    bool trace = false;
+    bool json = false;
+    bool fast_reads = false;
+    bool list_members = false;
+    bool list_ports = false;
+    bool tour = false;
+    std::string script;
+    std::vector<std::string> call;
+};
+
+std::string dump(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+void list_members(bool json) {
+    for (const auto& m : interface_members()) {
+        if (json) {
+            Json row{{"name", std::string(m.name)}, {"kind", std::string(kind_name(m.kind))}};
+            row["arguments"] = Json::array();
+            for (const auto arg : m.arguments) row["arguments"].push_back(std::string(arg));
+            std::cout << dump(row) << '\n';
+            continue;
+        }
+        std::string line = std::string(m.name);
+        line.resize(std::max<std::size_t>(line.size() + 1, 32), ' ');
+        line += kind_name(m.kind);
+        for (const auto arg : m.arguments) line += " " + std::string(arg);
+        std::cout << line << '\n';
+    }
+}
+
+void list_ports(bool json) {
+    const auto ports = quarn7::list_ports();
+    for (const auto& p : ports) {
+        if (json) {
+            std::cout << dump(Json{{"device", p.device},
+                                   {"driver", p.driver},
+                                   {"usb_vendor_id", p.usb_vendor_id},
+                                   {"usb_product_id", p.usb_product_id},
+                                   {"serial_number", p.serial_number},
+                                   {"description", p.description},
+                                   {"by_id", p.by_id}})
+                      << '\n';
+            continue;
+        }
+        std::cout << p.device << "  driver " << (p.driver.empty() ? "-" : p.driver);
+        if (!p.usb_vendor_id.empty()) {
+            std::cout << "  usb " << p.usb_vendor_id << ':' << p.usb_product_id;
+        }
+        if (!p.serial_number.empty()) std::cout << "  serial " << p.serial_number;
+        if (!p.description.empty()) std::cout << "  \"" << p.description << '"';
+        for (const auto& name : p.by_id) std::cout << "  " << name;
+        std::cout << '\n';
+    }
+    if (ports.empty() && !json) std::cerr << "quarn7: no serial ports found\n";
+}
+
+// The calls of the run, one way or another; the port is open around them unless --no-open.
+bool run_calls(const Options& options, cli::Host& host) {
+    if (options.tour) {
+        std::istringstream tour(cli::tour_script());
+        return host.run_script(tour);
+    }
+    if (options.script.empty()) return host.run_call(options.call);
+    if (options.script == "-") return host.run_script(std::cin);
+    std::ifstream file(options.script);
+    if (!file) throw cli::UsageError("cannot read script " + options.script);
+    return host.run_script(file);
+}
+
+int run(const Options& options) {
+    auto de = std::make_shared<clsvyx7>();
+    cli::Host host(*de, options.json, std::cout, std::cerr);
+    de->set_message_box([&host](const std::string& text) { host.show_message(text); });
+    de->set_fast_reads(options.fast_reads);
+    if (options.trace) {
+        const auto start = steady_clock().now();
+        de->set_trace([start](const TraceEvent& event) {
+            std::cerr << cli::trace_line(event, start) << std::endl;
+        });
+    }
+
+    auto port = std::make_shared<TermiosPort>();
+    std::unique_ptr<sim::SimulatedUnit> unit;
+    if (options.simulate) {
+        unit = apps::start_sim(options.sim);
+        port->bind(unit->device_path());
+    } else if (!options.device.empty()) {
+        port->bind(options.device);
+    }
+    de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
+    if (options.diagnostics) de->meldingen();
+    Variant number(options.port_number);
+    de->Poort_nummer(number);
+    if (!options.no_open) {
+        Variant open(true);
+        de->OpenClose(open);
+        if (!port->PortOpen()) {
+            std::cerr << "quarn7: " << port->device_path()
+                      << " did not open, calls send nothing: " << de->last_open_error() << '\n';
+        }
+    }
+
+    const auto close = [&] {
+        if (!port->PortOpen()) return;
+        Variant closed(false);
+        de->OpenClose(closed);
+    };
+    try {
+        const bool completed = run_calls(options, host);
+        close();
+        return completed ? 0 : 1;
+    } catch (const cli::UsageError&) {
+        close();
+        throw;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    CLI::App app{
+        "Calls members of the overlay unit's controller by name.\n"
+        "  quarn7 [OPTIONS] NAME [ARG ...]   a method or property get\n"
+        "  quarn7 [OPTIONS] NAME=VALUE       a property let\n"
+        "  quarn7 [OPTIONS] --script FILE    one call per line (- reads standard input)\n"
+        "ARG and VALUE may start with int:, long:, dbl:, str:, bool: or empty:.",
+        "quarn7"};
+    app.prefix_command();
+
+    auto* device = app.add_option("--device", options.device, "Serial device to use");
+    app.add_option("--port", options.port_number, "Port number (device from the number mapping)");
+    auto* simulate = app.add_flag("--simulate", options.simulate,
+                                  "Use the built-in simulated unit on a pseudo-terminal");
+    simulate->excludes(device);
+    apps::add_sim_options(app, options.sim);
+    app.add_flag("--diagnostics", options.diagnostics, "Turn the controller's messages on first");
+    app.add_flag("--no-open", options.no_open, "Leave the port closed at start-up");
+    app.add_flag("--trace", options.trace, "Every byte written and read, in hex, on stderr");
+    app.add_flag("--json", options.json, "One JSON object per call on stdout");
+    app.add_flag("--fast-reads", options.fast_reads, "End a read's wait once its reply is in");
+    auto* members =
+        app.add_flag("--list-members", options.list_members, "List the members in interface order");
+    auto* ports = app.add_flag("--list-ports", options.list_ports, "List the serial devices");
+    auto* script = app.add_option("--script", options.script, "Run one call per line of FILE");
+    auto* tour = app.add_flag("--tour", options.tour, "Run the built-in tour of the unit");
+    script->excludes(tour);
+    members->excludes(ports);
+
+    try {
+        app.parse(argc, argv);
+        options.call = app.remaining();
+        if (!options.call.empty() && options.call.front().starts_with("-")) {
+            throw CLI::ExtrasError("quarn7", options.call);
+        }
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : kUsageExit;
+    }
+
+    try {
+        if (options.list_members) {
+            list_members(options.json);
+            return 0;
+        }
+        if (options.list_ports) {
+            list_ports(options.json);
+            return 0;
+        }
+        const int modes = !options.call.empty() + options.tour + !options.script.empty();
+        if (modes != 1) throw cli::UsageError("give one CALL, --script FILE or --tour");
+        if (!options.call.empty()) cli::resolve_call(options.call);  // before any port work
+        return run(options);
+    } catch (const cli::UsageError& e) {
+        std::cerr << "quarn7: " << e.what() << '\n';
+        return kUsageExit;
+    } catch (const Error& e) {
+        std::cerr << "quarn7: error " << e.code() << ": " << e.description() << '\n';
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "quarn7: " << e.what() << '\n';
+        return 1;
+    }
+}
