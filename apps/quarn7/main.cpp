@@ -2,12 +2,14 @@
 // the built-in simulated unit. Exit status: 0 every call completed, 1 a call raised an error,
 // 2 a usage error.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/sim_options.h"
@@ -166,7 +168,8 @@ int main(int argc, char** argv) {
     app.prefix_command();
 
     auto* device = app.add_option("--device", options.device, "Serial device to use");
-    app.add_option("--port", options.port_number, "Port number (device from the number mapping)");
+    app.add_option("--port", options.port_number, "Port number (device from the number mapping)")
+        ->check(CLI::Range(1, 32767));
     auto* simulate = app.add_flag("--simulate", options.simulate,
                                   "Use the built-in simulated unit on a pseudo-terminal");
     simulate->excludes(device);
@@ -184,15 +187,21 @@ int main(int argc, char** argv) {
     script->excludes(tour);
     members->excludes(ports);
 
+    // Words after a "--" belong to the call whatever they look like.
+    const auto separator = std::find(argv + 1, argv + argc, std::string_view("--"));
     try {
-        app.parse(argc, argv);
-        options.call = app.remaining();
-        if (!options.call.empty() && options.call.front().starts_with("-")) {
-            throw CLI::ExtrasError("quarn7", options.call);
-        }
+        app.parse(static_cast<int>(separator - argv), argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : kUsageExit;
     }
+    options.call = app.remaining();
+    if (!options.call.empty() && options.call.front().starts_with("-")) {
+        std::cerr << "quarn7: unknown option " << options.call.front()
+                  << "\nRun with --help for more information.\n";
+        return kUsageExit;
+    }
+    if (separator != argv + argc)
+        options.call.insert(options.call.end(), separator + 1, argv + argc);
 
     try {
         if (options.list_members) {
