@@ -45,7 +45,8 @@ struct Result {
 // The program with its standard streams on pipes.
 class Process {
   public:
-    explicit Process(const Args& args) {
+    // `locale` replaces the locale variables of the environment when given.
+    explicit Process(const Args& args, const std::string& locale = "") {
         ::signal(SIGPIPE, SIG_IGN);  // a write to a program that already ended must not kill us
         int in[2], out[2], err[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
@@ -62,8 +63,18 @@ class Process {
         std::vector<char*> argv;
         for (auto& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
+        std::vector<std::string> variables;
+        for (char** v = environ; *v != nullptr; ++v) {
+            const std::string_view variable(*v);
+            const bool sets_locale = variable.starts_with("LC_") || variable.starts_with("LANG");
+            if (locale.empty() || !sets_locale) variables.emplace_back(variable);
+        }
+        if (!locale.empty()) variables.push_back("LC_ALL=" + locale);
+        std::vector<char*> envp;
+        for (auto& v : variables) envp.push_back(v.data());
+        envp.push_back(nullptr);
         const int spawned =
-            posix_spawn(&pid_, QUARN7_CLI_PATH, &actions, nullptr, argv.data(), environ);
+            posix_spawn(&pid_, QUARN7_CLI_PATH, &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         ::close(in[0]);
         ::close(out[1]);
@@ -151,8 +162,8 @@ class Process {
     std::string err_text_;
 };
 
-Result run(const Args& args, std::string_view input = "") {
-    Process p(args);
+Result run(const Args& args, std::string_view input = "", const std::string& locale = "") {
+    Process p(args, locale);
     p.write(input);
     return p.finish();
 }
@@ -326,6 +337,21 @@ TEST(CliReadable, OneLinePerCallAndMessagesOnStandardError) {
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, "");
     EXPECT_THAT(failed.err, HasSubstr("afstand=3276.8 -> error 6: Overflow"));
+}
+
+TEST(CliReadable, NumbersFollowTheHostFormatWhileJsonKeepsItsOwn) {
+    const std::string script = "afstand=12.3\nafstand\n";
+    const Result readable = run(sim({"--script", "-"}), script, "nl_NL.UTF-8");
+    EXPECT_EQ(readable.status, 0) << readable.err;
+    EXPECT_THAT(lines_of(readable.out),
+                ElementsAre("afstand=12,3 -> afstand = 123 (Integer) [acknowledged]",
+                            "afstand -> 12,3 (Double) [reply_received]"));
+
+    const Result json = run(sim({"--json", "--script", "-"}), script, "nl_NL.UTF-8");
+    EXPECT_EQ(json.status, 0) << json.err;
+    const auto lines = json_lines(json.out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1]["result"], typed("Double", 12.3));
 }
 
 // --- Script mode ---
