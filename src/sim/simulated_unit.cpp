@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -54,11 +55,14 @@ struct SimulatedUnit::Impl {
     explicit Impl(Builder options);
     ~Impl();
 
+    void open_line();  // throws std::system_error
     void run();
     void read_line(FrameReader& reader);
+    void record_noise(FrameReader& reader);
     void handle(const ReceivedFrame& frame);
     // Sends `answer` starting at `start`; false when stopped or hung up on the way.
     bool send(std::string_view answer, Clock::time_point start);
+    void let_host_read();
     // Waits until `deadline` unless stopped or hung up (then false).
     bool wait_until(Clock::time_point deadline);
     void wake() const;
@@ -86,49 +90,44 @@ struct SimulatedUnit::Impl {
 };
 
 SimulatedUnit::Impl::Impl(Builder builder) : options(std::move(builder)), faults(options.faults_) {
+    try {
+        open_line();
+    } catch (...) {
+        close_fd(wake_fd);
+        close_fd(slave);
+        close_fd(master);
+        throw;
+    }
+    thread = std::thread([this] { run(); });
+}
+
+void SimulatedUnit::Impl::open_line() {
     master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) fail("posix_openpt");
     std::array<char, 128> name{};
     if (grantpt(master) != 0 || unlockpt(master) != 0 ||
         ptsname_r(master, name.data(), name.size()) != 0) {
-        close_fd(master);
         fail("pseudo-terminal");
     }
     pty_path = name.data();
     slave = ::open(pty_path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0) fail(pty_path.c_str());
     // Raw: no echo of the answers, no CR/NL translation of frame bytes.
     termios tio{};
-    if (slave < 0 || tcgetattr(slave, &tio) != 0 ||
-        (cfmakeraw(&tio), tcsetattr(slave, TCSANOW, &tio)) != 0 ||
-        fcntl(master, F_SETFL, O_NONBLOCK) != 0) {
-        const int err = errno;
-        close_fd(slave);
-        close_fd(master);
-        errno = err;
-        fail(pty_path.c_str());
-    }
+    if (tcgetattr(slave, &tio) != 0) fail(pty_path.c_str());
+    cfmakeraw(&tio);
+    if (tcsetattr(slave, TCSANOW, &tio) != 0) fail(pty_path.c_str());
+    if (fcntl(master, F_SETFL, O_NONBLOCK) != 0) fail("O_NONBLOCK");
     wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wake_fd < 0) {
-        close_fd(slave);
-        close_fd(master);
-        fail("eventfd");
-    }
+    if (wake_fd < 0) fail("eventfd");
     device_path = pty_path;
-    if (!options.link_.empty()) {
-        std::error_code ec;
-        // A link left behind by an earlier run that did not end cleanly.
-        if (std::filesystem::is_symlink(options.link_, ec))
-            std::filesystem::remove(options.link_, ec);
-        std::filesystem::create_symlink(pty_path, options.link_, ec);
-        if (ec) {
-            close_fd(wake_fd);
-            close_fd(slave);
-            close_fd(master);
-            throw std::system_error(ec, "link " + options.link_);
-        }
-        device_path = options.link_;
-    }
-    thread = std::thread([this] { run(); });
+    if (options.link_.empty()) return;
+    std::error_code ec;
+    // A link left behind by an earlier run that did not end cleanly.
+    if (std::filesystem::is_symlink(options.link_, ec)) std::filesystem::remove(options.link_, ec);
+    std::filesystem::create_symlink(pty_path, options.link_, ec);
+    if (ec) throw std::system_error(ec, "link " + options.link_);
+    device_path = options.link_;
 }
 
 SimulatedUnit::Impl::~Impl() {
@@ -197,17 +196,21 @@ void SimulatedUnit::Impl::run() {
         if (count == 2 && (fds[1].revents & POLLIN)) read_line(reader);
         while (!interrupted()) {
             const auto frame = reader.next(Clock::now());
+            record_noise(reader);  // before the frame, so its log follows the noise it came after
             if (!frame) break;
             handle(*frame);
         }
-        if (std::string skipped = reader.take_noise(); !skipped.empty()) {
-            {
-                std::lock_guard lock(mutex);
-                noise += skipped;
-            }
-            if (options.on_noise_) options.on_noise_(Clock::now(), skipped);
-        }
     }
+}
+
+void SimulatedUnit::Impl::record_noise(FrameReader& reader) {
+    const std::string skipped = reader.take_noise();
+    if (skipped.empty()) return;
+    {
+        std::lock_guard lock(mutex);
+        noise += skipped;
+    }
+    if (options.on_noise_) options.on_noise_(Clock::now(), skipped);
 }
 
 void SimulatedUnit::Impl::read_line(FrameReader& reader) {
@@ -243,14 +246,41 @@ void SimulatedUnit::Impl::handle(const ReceivedFrame& frame) {
     const Clock::time_point start = (options.paced_ ? frame.received : Clock::now()) + extra;
     if (!answer.empty() && !send(answer, start)) answer.clear();
 
+    bool last_before_hang_up = false;
     LoggedFrame entry{frame.received, frame.bytes, answer};
     {
         std::lock_guard lock(mutex);
-        if (faults.close_after_frames > 0) --faults.close_after_frames;
+        if (faults.close_after_frames > 0) {
+            last_before_hang_up = --faults.close_after_frames == 0;
+        }
         if (options.log_) log.push_back(entry);
         changed.notify_all();
     }
     if (options.on_frame_) options.on_frame_(entry);
+    if (last_before_hang_up && !answer.empty()) let_host_read();
+}
+
+void SimulatedUnit::Impl::let_host_read() {
+    // A hang-up discards what the host has not read yet. The answer shows up in the host's input
+    // queue a moment after it was written; wait until the host has taken it, but not for ever.
+    const auto deadline = Clock::now() + 100ms;
+    bool arrived = false;
+    while (Clock::now() < deadline) {
+        int waiting = 0;
+        if (::ioctl(slave, FIONREAD, &waiting) != 0) return;
+        if (waiting > 0) {
+            arrived = true;
+        } else if (arrived) {
+            return;
+        }
+        {
+            std::lock_guard lock(mutex);
+            if (stopping || hang_up_requested) return;
+        }
+        pollfd fd{wake_fd, POLLIN, 0};
+        const timespec step = to_timespec(1ms);
+        if (ppoll(&fd, 1, &step, nullptr) > 0) drain_wake();
+    }
 }
 
 bool SimulatedUnit::Impl::send(std::string_view answer, Clock::time_point start) {

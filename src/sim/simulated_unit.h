@@ -24,7 +24,7 @@ struct Faults {
     bool refuse = false;               // NAK every frame
     std::chrono::microseconds delay{0};  // extra turnaround before every answer
     int truncate_replies_to = -1;      // cut read replies to this many bytes (-1: whole)
-    std::string garbage_prefix;        // bytes sent before every answer
+    std::string garbage_prefix{};      // bytes sent before every answer
     int drop_first_frames = 0;         // ignore this many frames (counted from now)
     int close_after_frames = -1;       // hang up the line after this many further frames
     friend bool operator==(const Faults&, const Faults&) = default;
