@@ -22,6 +22,7 @@ void add_sim_options(CLI::App& app, SimOptions& options) {
            "--turnaround",
            [&options](std::int64_t us) { options.turnaround = std::chrono::microseconds(us); },
            "Microseconds between a frame's last byte and a paced answer (default 1000)")
+        ->type_name("US")
         ->check(CLI::NonNegativeNumber)
         ->group(kGroup);
     app.add_flag("--silent", options.faults.silent, "Answer nothing")->group(kGroup);
@@ -30,6 +31,7 @@ void add_sim_options(CLI::App& app, SimOptions& options) {
            "--delay",
            [&options](std::int64_t ms) { options.faults.delay = std::chrono::milliseconds(ms); },
            "Milliseconds added before every answer")
+        ->type_name("MS")
         ->check(CLI::NonNegativeNumber)
         ->group(kGroup);
     app.add_flag_callback(
@@ -37,6 +39,7 @@ void add_sim_options(CLI::App& app, SimOptions& options) {
            "Answer 150 ms late, after the host's 0.1 s window")
         ->group(kGroup);
     app.add_option("--truncate", options.faults.truncate_replies_to, "Cut read replies to N bytes")
+        ->type_name("N")
         ->check(CLI::NonNegativeNumber)
         ->group(kGroup);
     app.add_option_function<std::string>(
@@ -47,12 +50,15 @@ void add_sim_options(CLI::App& app, SimOptions& options) {
                options.faults.garbage_prefix = *bytes;
            },
            "Send these bytes (hex, e.g. FF00) before every answer")
+        ->type_name("HEX")
         ->group(kGroup);
     app.add_option("--drop", options.faults.drop_first_frames, "Ignore the first N frames")
+        ->type_name("N")
         ->check(CLI::NonNegativeNumber)
         ->group(kGroup);
     app.add_option("--close-after", options.faults.close_after_frames,
                    "Hang up the line after N frames")
+        ->type_name("N")
         ->check(CLI::NonNegativeNumber)
         ->group(kGroup);
 }

@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     apps::SimOptions options;
     bool log = false;
     bool print_state = false;
-    app.add_option("--link", options.link, "Also make the device reachable at this symlink");
+    app.add_option("--link", options.link, "Also make the device reachable at this symlink")
+        ->type_name("PATH");
     app.add_flag("--log", log,
                  "Print one line per frame: seconds since start, frame, answer (hex)");
     app.add_flag("--print-state", print_state, "Print the unit's state when stopped");
