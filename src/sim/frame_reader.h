@@ -32,7 +32,7 @@ struct ReceivedFrame {
 };
 
 class FrameReader {
-  public:
+public:
     using time_point = std::chrono::steady_clock::time_point;
 
     // `byte_time`: how long one byte takes on the line; with 0 bytes count as arrived when read.
@@ -53,7 +53,7 @@ class FrameReader {
     // Silence after a frame's last byte that ends a frame without its expected CR.
     static std::chrono::nanoseconds idle_gap();
 
-  private:
+private:
     std::optional<std::size_t> expected_length() const;
     ReceivedFrame take(std::size_t length);
     void skip_to_stx();

@@ -17,7 +17,7 @@ namespace quarn7::sim {
 UnitState factory_state();
 
 class Responder {
-  public:
+public:
     // Applies `frame` (STX to CR, at least 6 bytes) and gives what the unit sends back: ACK or NAK
     // for a do-command or write, a read reply or NAK for a read.
     std::string answer(std::string_view frame);
@@ -29,7 +29,7 @@ class Responder {
     // The data bytes of the reply to `item`; nullopt for an item the unit does not know.
     std::optional<std::string> item_data(int item) const;
 
-  private:
+private:
     bool do_command(int code, int lengte_laag, int lengte_hoog);
     bool write(int code, std::string_view data);
 
