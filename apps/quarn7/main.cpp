@@ -93,20 +93,8 @@ void list_ports(bool json) {
     if (ports.empty() && !json) std::cerr << "quarn7: no serial ports found\n";
 }
 
-// The calls of the run, one way or another; the port is open around them unless --no-open.
-bool run_calls(const Options& options, cli::Host& host) {
-    if (options.tour) {
-        std::istringstream tour(cli::tour_script());
-        return host.run_script(tour);
-    }
-    if (options.script.empty()) return host.run_call(options.call);
-    if (options.script == "-") return host.run_script(std::cin);
-    std::ifstream file(options.script);
-    if (!file) throw cli::UsageError("cannot read script " + options.script);
-    return host.run_script(file);
-}
-
-int run(const Options& options) {
+// One call, or each line of `script`; the port is open around them unless --no-open.
+int run(const Options& options, std::istream* script) {
     auto de = std::make_shared<clsvyx7>();
     cli::Host host(*de, options.json, std::cout, std::cerr);
     de->set_message_box([&host](const std::string& text) { host.show_message(text); });
@@ -145,10 +133,10 @@ int run(const Options& options) {
         de->OpenClose(closed);
     };
     try {
-        const bool completed = run_calls(options, host);
+        const bool completed = script ? host.run_script(*script) : host.run_call(options.call);
         close();
         return completed ? 0 : 1;
-    } catch (const cli::UsageError&) {
+    } catch (...) {
         close();
         throw;
     }
@@ -167,25 +155,27 @@ int main(int argc, char** argv) {
         "quarn7"};
     app.prefix_command();
 
-    auto* device = app.add_option("--device", options.device, "Serial device to use");
+    auto* device_option = app.add_option("--device", options.device, "Serial device to use");
     app.add_option("--port", options.port_number, "Port number (device from the number mapping)")
         ->check(CLI::Range(1, 32767));
-    auto* simulate = app.add_flag("--simulate", options.simulate,
-                                  "Use the built-in simulated unit on a pseudo-terminal");
-    simulate->excludes(device);
+    auto* simulate_option = app.add_flag("--simulate", options.simulate,
+                                         "Use the built-in simulated unit on a pseudo-terminal");
+    simulate_option->excludes(device_option);
     apps::add_sim_options(app, options.sim);
     app.add_flag("--diagnostics", options.diagnostics, "Turn the controller's messages on first");
     app.add_flag("--no-open", options.no_open, "Leave the port closed at start-up");
     app.add_flag("--trace", options.trace, "Every byte written and read, in hex, on stderr");
     app.add_flag("--json", options.json, "One JSON object per call on stdout");
     app.add_flag("--fast-reads", options.fast_reads, "End a read's wait once its reply is in");
-    auto* members =
+    auto* members_option =
         app.add_flag("--list-members", options.list_members, "List the members in interface order");
-    auto* ports = app.add_flag("--list-ports", options.list_ports, "List the serial devices");
-    auto* script = app.add_option("--script", options.script, "Run one call per line of FILE");
-    auto* tour = app.add_flag("--tour", options.tour, "Run the built-in tour of the unit");
-    script->excludes(tour);
-    members->excludes(ports);
+    auto* ports_option =
+        app.add_flag("--list-ports", options.list_ports, "List the serial devices");
+    auto* script_option =
+        app.add_option("--script", options.script, "Run one call per line of FILE");
+    auto* tour_option = app.add_flag("--tour", options.tour, "Run the built-in tour of the unit");
+    script_option->excludes(tour_option);
+    members_option->excludes(ports_option);
 
     // Words after a "--" belong to the call whatever they look like.
     const auto separator = std::find(argv + 1, argv + argc, std::string_view("--"));
@@ -214,8 +204,22 @@ int main(int argc, char** argv) {
         }
         const int modes = !options.call.empty() + options.tour + !options.script.empty();
         if (modes != 1) throw cli::UsageError("give one CALL, --script FILE or --tour");
-        if (!options.call.empty()) cli::resolve_call(options.call);  // before any port work
-        return run(options);
+        // Mistakes in the call or the script's name show before any port work.
+        std::ifstream file;
+        std::istringstream tour(cli::tour_script());
+        std::istream* script = nullptr;
+        if (options.tour) {
+            script = &tour;
+        } else if (options.script == "-") {
+            script = &std::cin;
+        } else if (!options.script.empty()) {
+            file.open(options.script);
+            if (!file) throw cli::UsageError("cannot read script " + options.script);
+            script = &file;
+        } else {
+            cli::resolve_call(options.call);
+        }
+        return run(options, script);
     } catch (const cli::UsageError& e) {
         std::cerr << "quarn7: " << e.what() << '\n';
         return kUsageExit;
