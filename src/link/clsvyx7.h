@@ -153,6 +153,9 @@ private:
     // Sends a do-command or write frame until the unit answers, at most six times.
     void acknowledged_send(const std::string& frame, const std::string& echo);
     bool wait_for_reply_start(SerialPort& port, Clock::duration window);
+    // An answer holding a byte damaged on the line counts as none: the attempt runs its course
+    // and what arrives meanwhile is discarded.
+    void skip_damaged_answer(SerialPort& port, Clock::time_point attempt_end);
     // The read's first wait: host events run; with fast reads it ends once `reply` is complete.
     void wait_after_request(SerialPort& port, std::string& reply, Clock::time_point deadline);
 

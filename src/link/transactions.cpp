@@ -16,6 +16,8 @@ using namespace std::chrono_literals;
 constexpr Clock::duration kReplyWindow = 100ms;
 constexpr int kAcknowledgedSends = 6;  // the first send and five repeats
 constexpr int kReadSends = 3;
+// The longest a read attempt waits: after the request, for the first byte, for the rest.
+constexpr Clock::duration kReadAttempt = 3 * kReplyWindow;
 // How often host events run while a read waits.
 constexpr Clock::duration kEventSlice = 10ms;
 
@@ -57,6 +59,12 @@ bool clsvyx7::wait_for_reply_start(SerialPort& port, Clock::duration window) {
     return true;
 }
 
+void clsvyx7::skip_damaged_answer(SerialPort& port, Clock::time_point attempt_end) {
+    // The rest of a damaged answer still comes in; it must not pass for the repeat's answer.
+    clock_->sleep_until(attempt_end);
+    port.Input();
+}
+
 void clsvyx7::acknowledged_send(const std::string& frame, const std::string& echo) {
     if (diagnostics_on()) show(echo);
     SerialPort& port = require_port();
@@ -67,9 +75,15 @@ void clsvyx7::acknowledged_send(const std::string& frame, const std::string& ech
     // A late answer to an earlier exchange must not pass for this frame's answer.
     port.Input();
     for (int send = 0; send < kAcknowledgedSends; ++send) {
+        const auto errors = port.line_errors();
         port.Output(frame);
+        const auto window_end = clock_->now() + kReplyWindow;
         if (!wait_for_reply_start(port, kReplyWindow)) continue;
         const std::string reply = port.Input();
+        if (port.line_errors() != errors || reply.empty()) {
+            skip_damaged_answer(port, window_end);
+            continue;
+        }
         // A refusal is a refusal even when more bytes came with it.
         if (reply.front() == wire::NAK) {
             last_outcome_ = Outcome::Refused;
@@ -128,6 +142,8 @@ void clsvyx7::voeruit5(Variant& tekst) {
     bool send_failed = false;
     for (int send = 0; send < kReadSends && reply.size() < wire::kReplyMinimum; ++send) {
         reply.clear();
+        const auto errors = port.line_errors();
+        const auto attempt_end = clock_->now() + kReadAttempt;
         try {
             port.Output(request);
         } catch (const Error& e) {
@@ -141,6 +157,10 @@ void clsvyx7::voeruit5(Variant& tekst) {
         if (reply.size() < wire::kReplyMinimum) {
             clock_->sleep_for(kReplyWindow);
             reply += port.Input();
+        }
+        if (port.line_errors() != errors) {
+            reply.clear();
+            skip_damaged_answer(port, attempt_end);
         }
     }
     if (reply.size() < wire::kReplyMinimum) {

@@ -103,4 +103,33 @@ LineSettings parse_line_settings(std::string_view text) {
     return s;
 }
 
+UnmarkedInput unmark_line_errors(std::string_view marked) {
+    constexpr char kMark = '\xFF';
+    UnmarkedInput out;
+    std::size_t i = 0;
+    while (i < marked.size()) {
+        if (marked[i] != kMark) {
+            out.bytes += marked[i++];
+            continue;
+        }
+        if (i + 1 == marked.size()) break;
+        if (marked[i + 1] == kMark) {
+            out.bytes += kMark;
+            i += 2;
+            continue;
+        }
+        // FF 00 x: x (0 for a break) came with an error. Anything else after FF cannot come from
+        // the driver; it is taken as it stands.
+        if (marked[i + 1] != '\0') {
+            out.bytes += marked[i++];
+            continue;
+        }
+        if (i + 2 == marked.size()) break;
+        ++out.damaged;
+        i += 3;
+    }
+    out.used = i;
+    return out;
+}
+
 }  // namespace quarn7

@@ -2,6 +2,8 @@
 // plus what a blocking wait and a byte trace need. Byte strings hold one byte per char.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,6 +42,11 @@ public:
     // waits. Never spins.
     bool wait_input(Clock::duration timeout);
 
+    // Bytes received with a parity or framing error (or a break) since the port object was made.
+    // Such bytes are dropped from the input: a transaction during which this grew had its answer
+    // damaged on the line.
+    std::uint64_t line_errors() const { return line_errors_; }
+
     void set_trace(TraceSink sink) { trace_ = std::move(sink); }
     // The clock that stamps trace events (the controller hands in its own).
     void set_trace_clock(Clock& clock) { trace_clock_ = &clock; }
@@ -56,6 +63,8 @@ protected:
     std::int16_t comm_port() const { return comm_port_; }
     const std::string& settings() const { return settings_; }
     int handshaking() const { return handshaking_; }
+    // The platform class reports each damaged byte it drops.
+    void note_line_error(std::uint64_t count = 1) { line_errors_ += count; }
 
 private:
     void require_open() const;
@@ -66,6 +75,7 @@ private:
     int handshaking_ = 0;
     TraceSink trace_;
     Clock* trace_clock_ = &steady_clock();
+    std::atomic<std::uint64_t> line_errors_ = 0;
 };
 
 // Parsed "baud,parity,data,stop"; nullopt-like `valid == false` when malformed.
@@ -77,5 +87,14 @@ struct LineSettings {
     int stop_bits = 1;  // 1 or 2 (1.5 is read as 2)
 };
 LineSettings parse_line_settings(std::string_view text);
+
+// Input as a tty marks it with PARMRK: a byte received with a parity or framing error comes as
+// FF 00 x, a break as FF 00 00, and a good FF byte doubled as FF FF.
+struct UnmarkedInput {
+    std::string bytes;          // the good bytes, FF undoubled
+    std::uint64_t damaged = 0;  // marked bytes and breaks, dropped
+    std::size_t used = 0;       // input taken; the rest is a mark cut short by the read
+};
+UnmarkedInput unmark_line_errors(std::string_view marked);
 
 }  // namespace quarn7

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -99,7 +100,10 @@ speed_t speed_code(int baud) {
 
 void make_raw(termios& t, const LineSettings& line, speed_t speed, int handshaking) {
     cfmakeraw(&t);
-    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | IGNPAR);
+    // A byte damaged on the line (parity or framing error, a break) is marked rather than handed
+    // on as data or silently dropped, so a transaction can tell a damaged answer from none.
+    t.c_iflag |= INPCK | PARMRK;
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     // CLOCAL: a modem line that never raises carrier must not block the open or hang up the port.
     t.c_cflag |= CLOCAL | CREAD | kDataBits[line.data_bits - 5];
@@ -221,6 +225,8 @@ void TermiosPort::close_port() {
     ::close(fd_);
     fd_ = -1;
     open_path_.clear();
+    received_.clear();
+    cut_mark_.clear();
 }
 
 void TermiosPort::fail(int err, const char* what) {
@@ -253,35 +259,46 @@ void TermiosPort::write_bytes(std::string_view bytes) {
 }
 
 int TermiosPort::bytes_waiting() {
-    const int count = queued(fd_);
-    if (count < 0) fail(errno, "FIONREAD");
-    // FIONREAD alone never tells a lost device from a quiet one.
-    if (count == 0 && hung_up(fd_)) fail(ENODEV, "hang-up");
-    return count;
+    take_input();
+    return static_cast<int>(received_.size());
 }
 
 std::string TermiosPort::read_waiting() {
-    std::string bytes;
+    take_input();
+    return std::exchange(received_, {});
+}
+
+// The driver's count would include the marks, so the bytes are read and un-marked here first.
+void TermiosPort::take_input() {
+    std::string marked = std::exchange(cut_mark_, {});
     char buf[4096];
+    int err = 0;
     for (;;) {
         const ssize_t n = ::read(fd_, buf, sizeof buf);
         if (n > 0) {
-            bytes.append(buf, static_cast<std::size_t>(n));
+            marked.append(buf, static_cast<std::size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        // What came before an error is still handed over; the next call reports the error.
-        if (!bytes.empty()) return bytes;
-        // With VMIN = VTIME = 0 an empty buffer reads as 0 bytes, just as a hung-up line does.
-        if (n == 0 || errno == EAGAIN) {
-            if (hung_up(fd_)) fail(ENODEV, "hang-up");
-            return bytes;
-        }
-        fail(errno, "read");
+        err = n < 0 ? errno : 0;
+        break;
     }
+    UnmarkedInput input = unmark_line_errors(marked);
+    received_ += input.bytes;
+    cut_mark_ = marked.substr(input.used);
+    if (input.damaged > 0) note_line_error(input.damaged);
+    // What came before an error is still handed over; the next call reports the error.
+    if (!received_.empty()) return;
+    // With VMIN = VTIME = 0 an empty buffer reads as 0 bytes, just as a hung-up line does.
+    if (err == 0 || err == EAGAIN) {
+        if (hung_up(fd_)) fail(ENODEV, "hang-up");
+        return;
+    }
+    fail(err, "read");
 }
 
 bool TermiosPort::wait_readable(Clock::duration timeout) {
+    if (!received_.empty()) return true;
     const int events = poll_until(fd_, POLLIN, std::chrono::steady_clock::now() + timeout);
     if (events < 0) fail(errno, "poll");
     if (events == 0) return false;

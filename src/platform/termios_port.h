@@ -39,10 +39,14 @@ protected:
 
 private:
     [[noreturn]] void fail(int err, const char* what);  // closes on a lost device, then throws
+    // Moves what the driver holds into received_, dropping (and counting) damaged bytes.
+    void take_input();
 
     int fd_ = -1;
     std::string bound_path_;
     std::string open_path_;
+    std::string received_;  // read from the driver, not yet taken
+    std::string cut_mark_;  // the start of a mark whose rest the driver had not handed over
 };
 
 // One serial device as the system lists it.

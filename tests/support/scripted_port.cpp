@@ -26,10 +26,10 @@ std::string hex(std::string_view data) {
     return out;
 }
 
-void ScriptedPort::arrive(Clock::duration from_now, std::string data) {
-    pending_.emplace_back(clock_.now() + from_now, std::move(data));
+void ScriptedPort::arrive(Clock::duration from_now, std::string data, bool damaged) {
+    pending_.push_back({clock_.now() + from_now, std::move(data), damaged});
     std::stable_sort(pending_.begin(), pending_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+                     [](const auto& a, const auto& b) { return a.at < b.at; });
 }
 
 std::vector<std::string> ScriptedPort::frames() const {
@@ -73,13 +73,19 @@ void ScriptedPort::write_bytes(std::string_view data) {
     } else if (respond_) {
         reply = respond_(std::string(data));
     }
-    for (auto& chunk : reply) arrive(chunk.after, std::move(chunk.bytes));
+    for (auto& chunk : reply) arrive(chunk.after, std::move(chunk.bytes), chunk.damaged);
 }
 
 void ScriptedPort::deliver_due() {
     auto due = std::find_if(pending_.begin(), pending_.end(),
-                            [&](const auto& p) { return p.first > clock_.now(); });
-    for (auto it = pending_.begin(); it != due; ++it) buffer_ += it->second;
+                            [&](const auto& p) { return p.at > clock_.now(); });
+    for (auto it = pending_.begin(); it != due; ++it) {
+        if (it->damaged) {
+            note_line_error(it->bytes.size());
+        } else {
+            buffer_ += it->bytes;
+        }
+    }
     pending_.erase(pending_.begin(), due);
 }
 
@@ -97,14 +103,14 @@ std::string ScriptedPort::read_waiting() {
 
 bool ScriptedPort::wait_readable(Clock::duration timeout) {
     check_lost();
-    deliver_due();
-    if (!buffer_.empty()) return true;
     const auto deadline = clock_.now() + timeout;
-    if (!pending_.empty() && pending_.front().first <= deadline) {
-        clock_.sleep_until(pending_.front().first);
+    deliver_due();
+    // Damaged bytes arrive but leave nothing to read.
+    while (buffer_.empty() && !pending_.empty() && pending_.front().at <= deadline) {
+        clock_.sleep_until(pending_.front().at);
         deliver_due();
-        return true;
     }
+    if (!buffer_.empty()) return true;
     clock_.sleep_until(deadline);
     return false;
 }

@@ -17,11 +17,16 @@ namespace quarn7::testing {
 
 using namespace std::chrono_literals;
 
-// Bytes that reach the receive buffer `after` the frame that caused them was written.
+// Bytes that reach the receive buffer `after` the frame that caused them was written. Damaged
+// bytes came with a parity or framing error: the port drops them and counts a line error each.
 struct Chunk {
     Clock::duration after;
     std::string bytes;
+    bool damaged = false;
 };
+inline Chunk damaged(Clock::duration after, std::string bytes) {
+    return {after, std::move(bytes), true};
+}
 using Answer = std::vector<Chunk>;
 
 // Byte strings from hex: bytes("02 01 00 00 26 00 0D").
@@ -46,7 +51,7 @@ public:
     // Bytes already waiting in the receive buffer.
     void inject(std::string bytes) { buffer_ += bytes; }
     // Bytes arriving at a moment of the fake clock, whatever is written.
-    void arrive(Clock::duration from_now, std::string bytes);
+    void arrive(Clock::duration from_now, std::string bytes, bool damaged = false);
     void fail_writes(int count, ErrorNumber number = ErrorNumber::PortIo) {
         failing_writes_ = count;
         write_error_ = number;
@@ -81,7 +86,12 @@ private:
     bool open_ = false;
     bool lost_ = false;
     std::string buffer_;
-    std::vector<std::pair<Clock::time_point, std::string>> pending_;  // sorted by time
+    struct Arrival {
+        Clock::time_point at;
+        std::string bytes;
+        bool damaged;
+    };
+    std::vector<Arrival> pending_;  // sorted by time
     std::deque<Answer> answers_;
     std::function<Answer(const std::string&)> respond_;
     std::vector<Written> writes_;
