@@ -145,6 +145,16 @@ int poll_until(int fd, short events, SteadyTime deadline) {
     }
 }
 
+// A pseudo-terminal forces 8 bits without parity; the C library then reports the settings as
+// refused (from the second open of the same pty on) although the line took all the rest.
+bool took_all_but_parity(int fd, const termios& wanted) {
+    termios got{};
+    if (::tcgetattr(fd, &got) != 0) return false;
+    constexpr tcflag_t kForced = CSIZE | PARENB;
+    return (got.c_cflag & ~kForced) == (wanted.c_cflag & ~kForced) &&
+           got.c_iflag == wanted.c_iflag && cfgetispeed(&got) == cfgetispeed(&wanted);
+}
+
 // Bytes in the receive buffer, -1 on failure (errno set).
 int queued(int fd) {
     int count = 0;
@@ -213,7 +223,9 @@ void TermiosPort::open_port() {
     termios t{};
     if (::tcgetattr(fd, &t) != 0) give_up(errno);
     make_raw(t, line, speed, handshaking());
-    if (::tcsetattr(fd, TCSANOW, &t) != 0) give_up(errno);
+    if (::tcsetattr(fd, TCSANOW, &t) != 0 && !(errno == EINVAL && took_all_but_parity(fd, t))) {
+        give_up(errno);
+    }
     request_low_latency(fd);
     // Whatever arrived before the open belongs to nobody.
     ::tcflush(fd, TCIOFLUSH);

@@ -56,6 +56,14 @@ TEST_F(ParityMarks, TheLineChecksParityAndMarksErrors) {
     EXPECT_EQ(t.c_iflag & (IGNPAR | ISTRIP | IGNBRK | BRKINT), 0u);
 }
 
+TEST_F(ParityMarks, APtyThatDropsTheParityBitOpensAgainAndAgain) {
+    for (int i = 0; i < 3; ++i) {
+        port.PortOpen(false);
+        EXPECT_NO_THROW(port.PortOpen(true)) << i;
+        EXPECT_TRUE(port.PortOpen()) << i;
+    }
+}
+
 TEST_F(ParityMarks, FfBytesArriveOnceAndAreCountedOnce) {
     far_end_writes(bytes("06 02 04 00 FF FF 00 FF 0D"));
     EXPECT_EQ(wait_for(9), 9);
