@@ -11,10 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "common/sim_options.h"
+#include "common/line.h"
 #include "link/clsvyx7.h"
 #include "panel/panel.h"
-#include "platform/termios_port.h"
 #include "trace_window.h"
 
 namespace {
@@ -41,15 +40,7 @@ int run(QApplication& qt, const Options& options) {
 
     auto de = std::make_shared<clsvyx7>();
     de->set_trace([&trace](const TraceEvent& event) { trace.add(event); });
-    auto port = std::make_shared<TermiosPort>();
-    std::unique_ptr<sim::SimulatedUnit> unit;
-    if (options.simulate) {
-        unit = apps::start_sim(options.sim);
-        port->bind(unit->device_path());
-    } else if (!options.device.empty()) {
-        port->bind(options.device);
-    }
-    de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
+    const apps::Line line = apps::attach_line(*de, options.simulate, options.sim, options.device);
 
     // Given a line, the host opens it as any host would; otherwise the operator types the port
     // number into the panel and clicks "Open".
@@ -58,12 +49,7 @@ int run(QApplication& qt, const Options& options) {
             Variant number(*options.port_number);
             de->Poort_nummer(number);
         }
-        Variant open(true);
-        de->OpenClose(open);
-        if (!port->PortOpen()) {
-            std::cerr << "quarn7-panel: " << port->device_path()
-                      << " did not open: " << de->last_open_error() << '\n';
-        }
+        apps::open_line(*de, line, "quarn7-panel");
     }
 
     Variant self(std::static_pointer_cast<Object>(de));
@@ -85,7 +71,7 @@ int run(QApplication& qt, const Options& options) {
     }
 
     de->set_trace({});
-    if (port->PortOpen()) {
+    if (line.port->PortOpen()) {
         Variant closed(false);
         de->OpenClose(closed);
     }

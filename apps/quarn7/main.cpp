@@ -12,13 +12,12 @@
 #include <string_view>
 #include <vector>
 
-#include "common/sim_options.h"
+#include "common/line.h"
 #include "host.h"
 #include "link/clsvyx7.h"
 #include "link/dispatch.h"
 #include "output.h"
 #include "platform/error.h"
-#include "platform/termios_port.h"
 #include "script_line.h"
 #include "tour.h"
 
@@ -106,29 +105,15 @@ int run(const Options& options, std::istream* script) {
         });
     }
 
-    auto port = std::make_shared<TermiosPort>();
-    std::unique_ptr<sim::SimulatedUnit> unit;
-    if (options.simulate) {
-        unit = apps::start_sim(options.sim);
-        port->bind(unit->device_path());
-    } else if (!options.device.empty()) {
-        port->bind(options.device);
-    }
-    de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
+    const apps::Line line = apps::attach_line(*de, options.simulate, options.sim, options.device);
     if (options.diagnostics) de->meldingen();
     Variant number(options.port_number);
     de->Poort_nummer(number);
-    if (!options.no_open) {
-        Variant open(true);
-        de->OpenClose(open);
-        if (!port->PortOpen()) {
-            std::cerr << "quarn7: " << port->device_path()
-                      << " did not open, calls send nothing: " << de->last_open_error() << '\n';
-        }
-    }
+    // A line that will not open is a failed run, not a run of calls that send nothing.
+    if (!options.no_open && !apps::open_line(*de, line, "quarn7")) return 1;
 
     const auto close = [&] {
-        if (!port->PortOpen()) return;
+        if (!line.port->PortOpen()) return;
         Variant closed(false);
         de->OpenClose(closed);
     };

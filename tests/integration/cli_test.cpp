@@ -434,6 +434,13 @@ TEST(CliOptions, NoOpenLeavesThePortToTheCalls) {
     EXPECT_EQ(sent_frames(r.err), 1);
 }
 
+TEST(CliOptions, ALineThatWillNotOpenFailsTheRunAndSaysWhy) {
+    const Result r = run({"--json", "--device", "/dev/quarn7-no-such-line", "meterteller_aan"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_NE(r.err.find("No such device: /dev/quarn7-no-such-line"), std::string::npos) << r.err;
+}
+
 TEST(CliOptions, TourRunsToTheEndAndReadsEveryDecodedItem) {
     const Result r = run(sim({"--json", "--fast-reads", "--tour"}));
     EXPECT_EQ(r.status, 0) << r.err;
