@@ -20,6 +20,9 @@ template <class... Fs>
 struct Overloaded : Fs... {
     using Fs::operator()...;
 };
+// Spelled out for clang before 17, which deduces no aggregate's arguments (the fuzz build).
+template <class... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
 
 constexpr double kTrue = -1;  // automation's True as a number
 
