@@ -1,0 +1,424 @@
+// A C++ automation client of quarn7.dll, run under Wine by tests/windows/run against the
+// simulated unit: calls the controller by name through IDispatch and through the early-bound
+// vtable, and drives Quarn7.SerialPort directly. Prints "ok - ..." or "FAIL - ..." per check.
+//
+// Usage: quarn7-com-client PORT LOG PORT2 LOG2
+//   PORT: a COM port number whose simulated unit logs its frames to LOG (quarn7-sim --log), for
+//   the controller; PORT2 and LOG2 the same for Quarn7.SerialPort on its own.
+// clang-format off
+#include "platform/win32/windows_api.h"
+#include <ole2.h>
+// After the system headers, so that only the library's own GUIDs are defined here.
+#include <initguid.h>
+#include "tarnvyx7.h"
+// clang-format on
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "commands/switch_commands.h"
+#include "link/wire.h"
+#include "platform/codepage.h"
+#include "platform/win32/wide_text.h"
+#include "sim/hex.h"
+
+namespace {
+
+using quarn7::from_wide;
+using quarn7::to_wide;
+
+int failures = 0;
+
+void check(bool ok, const std::string& name, const std::string& detail = {}) {
+    if (ok) {
+        std::printf("ok - %s\n", name.c_str());
+    } else {
+        ++failures;
+        std::printf("FAIL - %s%s%s\n", name.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+    }
+    std::fflush(stdout);
+}
+
+std::string hresult_text(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// The frames the simulated unit logged (quarn7-sim --log), as hex.
+class SimLog {
+  public:
+    explicit SimLog(std::string path) : path_(std::move(path)) {}
+
+    std::vector<std::string> frames() const {
+        std::vector<std::string> frames;
+        std::ifstream in(path_);
+        std::string line;
+        while (std::getline(in, line)) {
+            const auto arrow = line.find("  -> ");
+            if (arrow == std::string::npos) continue;
+            const auto start =
+                line.find_first_not_of(' ', line.find("  ", line.find_first_not_of(' ')));
+            frames.push_back(line.substr(start, arrow - start));
+        }
+        return frames;
+    }
+    // The frames logged after the first `seen`, once `count` of them are there (or after 2 s).
+    std::vector<std::string> frames_after(std::size_t seen, std::size_t count) const {
+        std::vector<std::string> all;
+        for (int i = 0; i < 200; ++i) {
+            all = frames();
+            if (all.size() >= seen + count) break;
+            Sleep(10);
+        }
+        return {all.begin() + static_cast<std::ptrdiff_t>(std::min(seen, all.size())), all.end()};
+    }
+
+  private:
+    std::string path_;
+};
+
+template <class T>
+struct Ref {
+    T* p = nullptr;
+    Ref() = default;
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() {
+        if (p != nullptr) p->Release();
+    }
+    T* operator->() const { return p; }
+    void** out() { return reinterpret_cast<void**>(&p); }
+};
+
+struct Var {
+    VARIANT v;
+    Var() { VariantInit(&v); }
+    ~Var() { VariantClear(&v); }
+    Var(const Var&) = delete;
+    Var& operator=(const Var&) = delete;
+};
+
+struct Invoked {
+    HRESULT hr;
+    EXCEPINFO exception;
+};
+
+// A late-bound call by name; `args` in call order.
+Invoked invoke(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args,
+               VARIANT* result = nullptr) {
+    Invoked out{E_FAIL, {}};
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    out.hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(out.hr)) return out;
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT || flags == DISPATCH_PROPERTYPUTREF) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    UINT bad_argument = 0;
+    out.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
+                            &out.exception, &bad_argument);
+    return out;
+}
+
+VARIANT i2(short value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I2;
+    V_I2(&v) = value;
+    return v;
+}
+
+VARIANT by_ref(VARIANT* target) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&v) = target;
+    return v;
+}
+
+constexpr HRESULT automation_hresult(int number) {
+    return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
+}
+
+// Hands the controller a Quarn7.SerialPort and opens it on `port_number`; true when open.
+bool open_on_unit(_clsvyx7* controller, short port_number) {
+    Ref<ISerialPort> port;
+    CoCreateInstance(CLSID_SerialPort, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialPort, port.out());
+    controller->putref_mvarComObject(port.p);
+    controller->put_Poort_nummer(port_number);
+    Var open;
+    V_VT(&open.v) = VT_BOOL;
+    V_BOOL(&open.v) = VARIANT_TRUE;
+    controller->OpenClose(&open.v);
+    VARIANT_BOOL is_open = VARIANT_FALSE;
+    port->get_PortOpen(&is_open);
+    check(is_open == VARIANT_TRUE,
+          "OpenClose opens the port object on COM" + std::to_string(port_number));
+    return is_open == VARIANT_TRUE;
+}
+
+void switch_table_by_name(IDispatch* controller, const SimLog& log) {
+    std::string wrong;
+    for (const auto& row : quarn7::kSwitchCommands) {
+        const std::size_t seen = log.frames().size();
+        const std::wstring name = to_wide(row.member);
+        const Invoked call = invoke(controller, name.c_str(), DISPATCH_METHOD, {});
+        const std::string expected = quarn7::sim::hex_dump(quarn7::wire::do_command_frame(
+            {.commando_code = row.code, .commando_soort = 0, .lengte_laag = row.lengte_laag}));
+        const auto frames = log.frames_after(seen, 1);
+        if (FAILED(call.hr) || frames.size() != 1 || frames[0] != expected) {
+            wrong += std::string(row.member) + " (" + hresult_text(call.hr) + ", " +
+                     (frames.empty() ? "no frame" : frames[0]) + ") ";
+        }
+    }
+    check(wrong.empty(), "every switch member called by name sends its frame", wrong);
+}
+
+void write_backs_into_typed_variables(_clsvyx7* controller) {
+    // A host's typed variables arrive as VT_BYREF of their own type and keep that type.
+    short high = 0;
+    long low = 0;
+    Var value;
+    V_VT(&value.v) = VT_BSTR;
+    V_BSTR(&value.v) = SysAllocString(L"1000");
+    Var hoog;
+    V_VT(&hoog.v) = VT_BYREF | VT_I2;
+    V_I2REF(&hoog.v) = &high;
+    Var laag;
+    V_VT(&laag.v) = VT_BYREF | VT_I4;
+    V_I4REF(&laag.v) = &low;
+    const HRESULT hr = controller->hooglaag(&value.v, &hoog.v, &laag.v);
+    check(hr == S_OK && high == 3 && low == 232, "hooglaag writes back through VT_BYREF typed",
+          hresult_text(hr) + " hoog=" + std::to_string(high) + " laag=" + std::to_string(low));
+}
+
+void write_back_into_bstr(_clsvyx7* controller) {
+    BSTR text = SysAllocString(L"  AB  ");
+    Var tekst;
+    V_VT(&tekst.v) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&tekst.v) = &text;
+    Var veld;
+    V_VT(&veld.v) = VT_I2;
+    V_I2(&veld.v) = 161;
+    const HRESULT zet = controller->ZetTekst(&tekst.v, &veld.v);
+    check(zet == S_OK && std::wstring(text) == L"AB",
+          "ZetTekst writes the trimmed text into a BSTR",
+          hresult_text(zet) + " [" + from_wide(text) + "]");
+    SysFreeString(text);
+}
+
+void read_results(_clsvyx7* controller) {
+    struct Case {
+        short item;
+        VARTYPE type;
+    };
+    // The tilt is scaled to degrees (a Double); item 33 stays the decoded 16-bit number.
+    for (const Case c : {Case{45, VT_R8}, Case{46, VT_R8}, Case{33, VT_I2}, Case{50, VT_BSTR}}) {
+        Var tekst;
+        tekst.v = i2(c.item);
+        Var argument;
+        argument.v = by_ref(&tekst.v);
+        Var property;
+        const HRESULT hr = controller->get_lees_waarde(&argument.v, &property.v);
+        V_VT(&argument.v) = VT_EMPTY;  // the reference is not ours to clear
+        check(hr == S_OK && V_VT(&tekst.v) == c.type && V_VT(&property.v) == VT_EMPTY,
+              "lees_waarde " + std::to_string(c.item) + " leaves VARTYPE " + std::to_string(c.type),
+              hresult_text(hr) + " tekst VARTYPE " + std::to_string(V_VT(&tekst.v)));
+    }
+    Var tilt;
+    const HRESULT hr = controller->get_helling_instant(&tilt.v);
+    check(hr == S_OK && V_VT(&tilt.v) == VT_R8, "helling_instant gives a Double",
+          hresult_text(hr) + " VARTYPE " + std::to_string(V_VT(&tilt.v)));
+}
+
+void errors(IDispatch* fresh_dispatch, _clsvyx7* fresh) {
+    // Early bound: the HRESULT carries the number, the error object the description.
+    short number = 0;
+    const HRESULT hr = fresh->get_Poort_nummer(&number);
+    Ref<IErrorInfo> info;
+    GetErrorInfo(0, reinterpret_cast<IErrorInfo**>(info.out()));
+    BSTR description = nullptr;
+    BSTR source = nullptr;
+    if (info.p != nullptr) {
+        info->GetDescription(&description);
+        info->GetSource(&source);
+    }
+    check(hr == automation_hresult(91) && description != nullptr && SysStringLen(description) > 0 &&
+              source != nullptr && std::wstring(source) == L"Quarn7.clsvyx7",
+          "no port object: 0x800A005B with description and source",
+          hresult_text(hr) + " " + (description ? from_wide(description) : "(none)"));
+    SysFreeString(description);
+    SysFreeString(source);
+
+    // Late bound: DISP_E_EXCEPTION with the same code in EXCEPINFO.
+    Var result;
+    Invoked late = invoke(fresh_dispatch, L"Poort_nummer", DISPATCH_PROPERTYGET, {}, &result.v);
+    check(late.hr == DISP_E_EXCEPTION && late.exception.scode == automation_hresult(91) &&
+              late.exception.bstrDescription != nullptr,
+          "late bound: EXCEPINFO scode 0x800A005B",
+          hresult_text(late.hr) + " scode " + hresult_text(late.exception.scode));
+    SysFreeString(late.exception.bstrDescription);
+    SysFreeString(late.exception.bstrSource);
+    SysFreeString(late.exception.bstrHelpFile);
+
+    struct BadCall {
+        const char* what;
+        const wchar_t* member;
+        WORD flags;
+        std::vector<VARIANT> args;
+        HRESULT expected_scode;  // 0: any failure without EXCEPINFO
+    };
+    VARIANT null_value;
+    VariantInit(&null_value);
+    V_VT(&null_value) = VT_NULL;
+    VARIANT array;
+    VariantInit(&array);
+    V_VT(&array) = VT_ARRAY | VT_I4;
+    V_ARRAY(&array) = SafeArrayCreateVector(VT_I4, 0, 2);
+    const BadCall bad_calls[] = {
+        {"too few arguments", L"hooglaag", DISPATCH_METHOD, {i2(1)}, 0},
+        {"unknown member", L"bestaat_niet", DISPATCH_METHOD, {}, 0},
+        {"Null argument", L"OpenClose", DISPATCH_METHOD, {null_value}, automation_hresult(94)},
+        {"array argument", L"OpenClose", DISPATCH_METHOD, {array}, automation_hresult(13)},
+        {"ComObject given a number",
+         L"ComObject",
+         DISPATCH_PROPERTYPUT,
+         {i2(5)},
+         automation_hresult(13)},
+        {"byte out of range",
+         L"kies_systeemtekstveld",
+         DISPATCH_PROPERTYPUT,
+         {i2(300)},
+         automation_hresult(5)},
+    };
+    for (const auto& bad : bad_calls) {
+        Var out;
+        Invoked call = invoke(fresh_dispatch, bad.member, bad.flags, bad.args, &out.v);
+        const bool ok = bad.expected_scode == 0 ? FAILED(call.hr) && call.hr != DISP_E_EXCEPTION
+                                                : call.hr == DISP_E_EXCEPTION &&
+                                                      call.exception.scode == bad.expected_scode;
+        check(ok, std::string("bad input is an error, not a crash: ") + bad.what,
+              hresult_text(call.hr) + " scode " + hresult_text(call.exception.scode));
+        SysFreeString(call.exception.bstrDescription);
+        SysFreeString(call.exception.bstrSource);
+        SysFreeString(call.exception.bstrHelpFile);
+    }
+    SafeArrayDestroy(V_ARRAY(&array));
+
+    check(fresh->get_regel(nullptr) == E_POINTER &&
+              fresh->hooglaag(nullptr, nullptr, nullptr) != S_OK,
+          "null pointers from an early-bound caller are refused");
+}
+
+void serial_port_object(short port_number, const SimLog& log) {
+    Ref<ISerialPort> port;
+    CoCreateInstance(CLSID_SerialPort, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialPort, port.out());
+    port->put_CommPort(port_number);
+    BSTR settings = SysAllocString(L"19200,o,8,1");
+    port->put_Settings(settings);
+    SysFreeString(settings);
+    const HRESULT opened = port->put_PortOpen(VARIANT_TRUE);
+    VARIANT_BOOL is_open = VARIANT_FALSE;
+    port->get_PortOpen(&is_open);
+    check(opened == S_OK && is_open == VARIANT_TRUE,
+          "Quarn7.SerialPort opens COM" + std::to_string(port_number), hresult_text(opened));
+    if (is_open != VARIANT_TRUE) return;
+
+    // Bytes cross as characters of code page 1252: code 130 (0x82) travels as U+201A.
+    const std::size_t seen = log.frames().size();
+    const auto* row = quarn7::find_switch_command("kruisdraden_aan");
+    const std::string frame = quarn7::wire::do_command_frame(
+        {.commando_code = row->code, .commando_soort = 0, .lengte_laag = row->lengte_laag});
+    Var output;
+    V_VT(&output.v) = VT_BSTR;
+    const std::wstring characters = to_wide(quarn7::from_cp1252(frame));
+    V_BSTR(&output.v) = SysAllocStringLen(characters.data(), static_cast<UINT>(characters.size()));
+    const HRESULT written = port->put_Output(output.v);
+    const auto frames = log.frames_after(seen, 1);
+    check(written == S_OK && frames.size() == 1 && frames[0] == quarn7::sim::hex_dump(frame),
+          "Output sends one byte per character", frames.empty() ? "no frame" : frames[0]);
+
+    short waiting = 0;
+    for (int i = 0; i < 100 && waiting == 0; ++i) {
+        Sleep(10);
+        port->get_InBufferCount(&waiting);
+    }
+    Var input;
+    port->get_Input(&input.v);
+    short after = -1;
+    port->get_InBufferCount(&after);
+    check(waiting > 0 && V_VT(&input.v) == VT_BSTR &&
+              SysStringLen(V_BSTR(&input.v)) == static_cast<UINT>(waiting) && after == 0,
+          "InBufferCount counts the answer, Input takes it all",
+          std::to_string(waiting) + " waiting, " + std::to_string(after) + " after");
+
+    port->put_PortOpen(VARIANT_FALSE);
+    Ref<ISerialPort> missing;
+    CoCreateInstance(CLSID_SerialPort, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialPort,
+                     missing.out());
+    missing->put_CommPort(99);
+    const HRESULT absent = missing->put_PortOpen(VARIANT_TRUE);
+    check(absent == automation_hresult(8002), "a port that does not exist: no such device",
+          hresult_text(absent));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: quarn7-com-client PORT LOG PORT2 LOG2\n");
+        return 2;
+    }
+    const auto port_number = static_cast<short>(std::atoi(argv[1]));
+    const SimLog log(argv[2]);
+    const auto port_object_number = static_cast<short>(std::atoi(argv[3]));
+    const SimLog port_object_log(argv[4]);
+    CoInitialize(nullptr);
+    {
+        CLSID clsid{};
+        const HRESULT found = CLSIDFromProgID(L"Quarn7.clsvyx7", &clsid);
+        check(found == S_OK && clsid == CLSID_clsvyx7, "the ProgID names the class",
+              hresult_text(found));
+
+        Ref<IDispatch> dispatch;
+        const HRESULT created = CoCreateInstance(CLSID_clsvyx7, nullptr, CLSCTX_INPROC_SERVER,
+                                                 IID_IDispatch, dispatch.out());
+        check(created == S_OK, "CoCreateInstance", hresult_text(created));
+        if (created != S_OK) return 1;
+        Ref<_clsvyx7> controller;
+        dispatch->QueryInterface(IID__clsvyx7, controller.out());
+
+        Ref<IDispatch> fresh_dispatch;
+        CoCreateInstance(CLSID_clsvyx7, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                         fresh_dispatch.out());
+        Ref<_clsvyx7> fresh;
+        fresh_dispatch->QueryInterface(IID__clsvyx7, fresh.out());
+        errors(fresh_dispatch.p, fresh.p);
+        write_backs_into_typed_variables(fresh.p);
+
+        if (open_on_unit(controller.p, port_number)) {
+            switch_table_by_name(dispatch.p, log);
+            write_back_into_bstr(controller.p);
+            read_results(controller.p);
+            Var closed;
+            V_VT(&closed.v) = VT_BOOL;
+            V_BOOL(&closed.v) = VARIANT_FALSE;
+            controller->OpenClose(&closed.v);
+        }
+        serial_port_object(port_object_number, port_object_log);
+    }
+    // Every object released: the DLL may go.
+    const auto can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"quarn7.dll"), "DllCanUnloadNow")));
+    check(can_unload != nullptr && can_unload() == S_OK, "DllCanUnloadNow once all are released");
+    CoUninitialize();
+    return failures == 0 ? 0 : 1;
+}
