@@ -249,9 +249,14 @@ Error automation_error(HRESULT hr, const EXCEPINFO* info, std::string_view what)
             return Error(failure.number, std::string(failure.text) + ": " + std::string(what));
         }
     }
+    // An error in the automation range without its own description is known by its number.
+    const auto number = static_cast<ErrorNumber>(error_number(hr));
+    if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
+        return Error(number, std::string(describe(number)) + ": " + std::string(what));
+    }
     char text[64];
     std::snprintf(text, sizeof text, "Automation error 0x%08lX: ", static_cast<unsigned long>(hr));
-    return Error(static_cast<ErrorNumber>(error_number(hr)), text + std::string(what));
+    return Error(number, text + std::string(what));
 }
 
 HRESULT report(const Error& error, REFIID iid, const wchar_t* source) {

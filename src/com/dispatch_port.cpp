@@ -81,10 +81,23 @@ DISPID DispatchPort::id_of(const wchar_t* name) const {
     if (known != ids_.end()) return known->second;
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    const HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (hr == E_NOTIMPL) hr = script_id_of(name, id);
     if (FAILED(hr)) throw automation_error(hr, nullptr, from_wide(name));
     ids_.emplace(name, id);
     return id;
+}
+
+HRESULT DispatchPort::script_id_of(const wchar_t* name, DISPID& id) const {
+    IDispatchEx* script_object = nullptr;
+    HRESULT hr =
+        object_->QueryInterface(__uuidof(IDispatchEx), reinterpret_cast<void**>(&script_object));
+    if (FAILED(hr)) return E_NOTIMPL;
+    BSTR text = SysAllocString(name);
+    hr = script_object->GetDispID(text, fdexNameCaseInsensitive, &id);
+    SysFreeString(text);
+    script_object->Release();
+    return hr;
 }
 
 Variant DispatchPort::invoke(DISPID id, const wchar_t* name, WORD flags, DISPPARAMS& params) const {

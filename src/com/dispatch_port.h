@@ -3,6 +3,7 @@
 // page 1252, as such controls expect); as a value, its default property (a text box handed in).
 #pragma once
 
+#include <dispex.h>
 #include <ole2.h>
 
 #include <map>
@@ -39,6 +40,8 @@ class DispatchPort final : public SerialPort {
     Variant get(const wchar_t* name) const;
     void put(const wchar_t* name, const Variant& value);
     DISPID id_of(const wchar_t* name) const;
+    // Script objects that only name their members through IDispatchEx (Wine's VBScript classes).
+    HRESULT script_id_of(const wchar_t* name, DISPID& id) const;
     Variant invoke(DISPID id, const wchar_t* name, WORD flags, DISPPARAMS& params) const;
 
     IDispatch* object_;

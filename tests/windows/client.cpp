@@ -222,8 +222,10 @@ void read_results(_clsvyx7* controller) {
     };
     // The tilt is scaled to degrees (a Double); item 33 stays the decoded 16-bit number.
     for (const Case c : {Case{45, VT_R8}, Case{46, VT_R8}, Case{33, VT_I2}, Case{50, VT_BSTR}}) {
+        // The item goes in as a Long, so each result type shows the member's own write-back.
         Var tekst;
-        tekst.v = i2(c.item);
+        V_VT(&tekst.v) = VT_I4;
+        V_I4(&tekst.v) = c.item;
         Var argument;
         argument.v = by_ref(&tekst.v);
         Var property;
