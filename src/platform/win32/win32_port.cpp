@@ -180,11 +180,18 @@ void Win32Port::write_bytes(std::string_view bytes) {
     }
 }
 
-int Win32Port::bytes_waiting() {
+int Win32Port::queued() {
     DWORD errors = 0;
     COMSTAT status{};
     if (!ClearCommError(as_handle(handle_), &errors, &status)) fail("ClearCommError");
-    return static_cast<int>(pending_.size() + status.cbInQue);
+    // The driver reports damage since the last call, not which byte it hit: parity and framing
+    // errors, breaks, and bytes lost to an overrun all spoil the answer under way.
+    if (errors & (CE_RXPARITY | CE_FRAME | CE_BREAK | CE_OVERRUN | CE_RXOVER)) note_line_error();
+    return static_cast<int>(status.cbInQue);
+}
+
+int Win32Port::bytes_waiting() {
+    return static_cast<int>(pending_.size()) + queued();
 }
 
 std::string Win32Port::read_waiting() {
@@ -200,8 +207,10 @@ std::string Win32Port::read_waiting() {
             if (!bytes.empty()) return bytes;
             throw;
         }
-        if (bytes.size() == before) return bytes;
+        if (bytes.size() == before) break;
     }
+    queued();  // damage among the bytes just taken counts before they are handed over
+    return bytes;
 }
 
 bool Win32Port::wait_readable(Clock::duration timeout) {

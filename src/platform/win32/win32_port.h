@@ -26,6 +26,8 @@ class Win32Port : public SerialPort {
 
   private:
     [[noreturn]] void fail(const char* what);  // closes on a lost device, then throws
+    // Bytes the driver holds; line damage it reports is counted.
+    int queued();
     // How long a ReadFile may wait for its first byte; 0 returns at once with what is there.
     void set_read_wait(unsigned long milliseconds);
     // One ReadFile under the current read wait, appended to `bytes`.
