@@ -22,13 +22,13 @@ constexpr auto kWrongArgumentCount = static_cast<ErrorNumber>(450);
 struct DispatchFailure {
     HRESULT hr;
     ErrorNumber number;
-    std::string_view text;
+    std::string_view text;  // "": the library's own description of the number
 };
 
 // How an automation host reports the dispatch failures of an object it calls.
 constexpr DispatchFailure kDispatchFailures[] = {
-    {DISP_E_TYPEMISMATCH, ErrorNumber::TypeMismatch, "Type mismatch"},
-    {DISP_E_OVERFLOW, ErrorNumber::Overflow, "Overflow"},
+    {DISP_E_TYPEMISMATCH, ErrorNumber::TypeMismatch, ""},
+    {DISP_E_OVERFLOW, ErrorNumber::Overflow, ""},
     {DISP_E_UNKNOWNNAME, kNotSupported, "Object doesn't support this property or method"},
     {DISP_E_MEMBERNOTFOUND, kNotSupported, "Object doesn't support this property or method"},
     {DISP_E_PARAMNOTOPTIONAL, kArgumentNotOptional, "Argument not optional"},
@@ -246,7 +246,8 @@ Error automation_error(HRESULT hr, const EXCEPINFO* info, std::string_view what)
     }
     for (const auto& failure : kDispatchFailures) {
         if (failure.hr == hr) {
-            return Error(failure.number, std::string(failure.text) + ": " + std::string(what));
+            const auto text = failure.text.empty() ? describe(failure.number) : failure.text;
+            return Error(failure.number, std::string(text) + ": " + std::string(what));
         }
     }
     // An error in the automation range without its own description is known by its number.

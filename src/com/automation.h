@@ -138,8 +138,16 @@ class Automation : public Interface, public ISupportErrorInfo, public INativeObj
                         VARIANT* result, EXCEPINFO* exception, UINT* argument_error) override {
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (type_info() == nullptr) return TYPE_E_CANTLOADLIBRARY;
-        return type_info()->Invoke(static_cast<Interface*>(this), id, flags, params, result,
-                                   exception, argument_error);
+        const HRESULT hr = type_info()->Invoke(static_cast<Interface*>(this), id, flags, params,
+                                               result, exception, argument_error);
+        // A read whose reply lands in its argument is naturally called as a statement
+        // (`de.revisie tekst`), which asks for a method: the property get serves it.
+        if (hr == DISP_E_MEMBERNOTFOUND && flags == DISPATCH_METHOD) {
+            return type_info()->Invoke(static_cast<Interface*>(this), id,
+                                       DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, result,
+                                       exception, argument_error);
+        }
+        return hr;
     }
 
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
