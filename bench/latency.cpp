@@ -92,6 +92,7 @@ struct Row {
     double limit_ms = 0;
     std::string frame{};           // as sent, for the pyserial program
     std::vector<double> ours{};    // ms per call
+    std::vector<double> own{};     // µs per call spent outside the line (see time_calls)
     std::vector<double> theirs{};  // ms per exchange of the pyserial program
     double cpu_ms = 0;             // of all calls in `ours`
 
@@ -170,18 +171,33 @@ class Bench {
                           static_cast<long>(frames) * options_.turnaround);
     }
 
-    // A call to warm up, as the pyserial program has, then `calls` timed.
+    // A call to warm up, as the pyserial program has, then `calls` timed. The byte trace splits
+    // each call: from its start to its first byte written and from its last byte read to its
+    // return is time of our own; in between the line, the unit and the wake-ups have it.
     void time_calls(Row& row, int calls) {
         de_->set_fast_reads(row.fast_reads);
         const Outcome expected = expected_outcome(*row.exchange);
         run_checked(*de_, *row.exchange, expected);
+        WallClock::time_point first_out;
+        WallClock::time_point last_in;
+        de_->set_trace([&](const TraceEvent& event) {
+            if (event.direction == TraceEvent::Direction::In) {
+                last_in = event.time;
+            } else if (first_out == WallClock::time_point{}) {
+                first_out = event.time;
+            }
+        });
         const auto cpu_before = thread_cpu_time();
         for (int i = 0; i < calls; ++i) {
+            first_out = {};
             const auto start = WallClock::now();
             run_checked(*de_, *row.exchange, expected);
-            row.ours.push_back(ms(WallClock::now() - start));
+            const auto end = WallClock::now();
+            row.ours.push_back(ms(end - start));
+            row.own.push_back(1000 * ms((first_out - start) + (end - last_in)));
         }
         row.cpu_ms += ms(thread_cpu_time() - cpu_before);
+        de_->set_trace({});
     }
 
     void measure_silent(SilentCost& cost) {
@@ -250,14 +266,16 @@ void print_latency(const Options& options, const std::vector<Row>& rows, double 
         fixed(load).c_str());
     std::printf(
         "| exchange | call | bytes out + back | line limit ms | median ms | p99 ms | "
-        "median / limit | target (ms) | met | CPU ms per call |\n"
-        "|---|---|---|--:|--:|--:|--:|---|---|--:|\n");
+        "median / limit | target (ms) | met | own µs, median / p99 | CPU ms per call |\n"
+        "|---|---|---|--:|--:|--:|--:|---|---|--:|--:|\n");
     for (const Row& row : rows) {
-        std::printf("| %s | %s | %zu + %zu | %s | %s | %s | %s | %s | %s | %s |\n",
+        std::printf("| %s | %s | %zu + %zu | %s | %s | %s | %s | %s | %s | %s / %s | %s |\n",
                     row.label().c_str(), std::string(row.exchange->call).c_str(), row.bytes_out,
                     row.bytes_back, fixed(row.limit_ms).c_str(), fixed(row.median()).c_str(),
                     fixed(row.p99()).c_str(), fixed(row.median() / row.limit_ms, 3).c_str(),
                     row.target().c_str(), yes_no(row.target_met()),
+                    fixed(percentile(row.own, 0.5), 1).c_str(),
+                    fixed(percentile(row.own, 0.99), 1).c_str(),
                     fixed(row.cpu_ms / static_cast<double>(row.ours.size()), 3).c_str());
     }
 }
