@@ -123,29 +123,30 @@ class Automation : public Interface, public ISupportErrorInfo, public INativeObj
         if (info == nullptr) return E_POINTER;
         *info = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        if (type_info() == nullptr) return TYPE_E_CANTLOADLIBRARY;
-        *info = type_info();
+        if (types().dispatch == nullptr) return TYPE_E_CANTLOADLIBRARY;
+        *info = types().dispatch;
         (*info)->AddRef();
         return S_OK;
     }
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                DISPID* ids) override {
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        if (type_info() == nullptr) return TYPE_E_CANTLOADLIBRARY;
-        return type_info()->GetIDsOfNames(names, count, ids);
+        if (types().dispatch == nullptr) return TYPE_E_CANTLOADLIBRARY;
+        return types().dispatch->GetIDsOfNames(names, count, ids);
     }
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argument_error) override {
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        if (type_info() == nullptr) return TYPE_E_CANTLOADLIBRARY;
-        const HRESULT hr = type_info()->Invoke(static_cast<Interface*>(this), id, flags, params,
-                                               result, exception, argument_error);
+        ITypeInfo* const vtable = types().vtable;
+        if (vtable == nullptr) return TYPE_E_CANTLOADLIBRARY;
+        const HRESULT hr = vtable->Invoke(static_cast<Interface*>(this), id, flags, params, result,
+                                          exception, argument_error);
         // A read whose reply lands in its argument is naturally called as a statement
         // (`de.revisie tekst`), which asks for a method: the property get serves it.
         if (hr == DISP_E_MEMBERNOTFOUND && flags == DISPATCH_METHOD) {
-            return type_info()->Invoke(static_cast<Interface*>(this), id,
-                                       DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, result,
-                                       exception, argument_error);
+            return vtable->Invoke(static_cast<Interface*>(this), id,
+                                  DISPATCH_METHOD | DISPATCH_PROPERTYGET, params, result, exception,
+                                  argument_error);
         }
         return hr;
     }
@@ -167,13 +168,9 @@ class Automation : public Interface, public ISupportErrorInfo, public INativeObj
     }
 
   private:
-    static ITypeInfo* type_info() {
-        static ITypeInfo* const info = [] {
-            ITypeInfo* loaded = nullptr;
-            interface_type_info(__uuidof(Interface), &loaded);
-            return loaded;
-        }();
-        return info;
+    static const InterfaceTypes& types() {
+        static const InterfaceTypes loaded = interface_types(__uuidof(Interface));
+        return loaded;
     }
 
     const wchar_t* source_;  // the ProgID, shown as the error's source

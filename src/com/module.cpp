@@ -157,20 +157,17 @@ void object_destroyed() {
     --live_objects;
 }
 
-HRESULT interface_type_info(REFIID iid, ITypeInfo** info) {
+InterfaceTypes interface_types(REFIID iid) {
     static ITypeLib* const library = load_type_library();
-    *info = nullptr;
-    if (library == nullptr) return TYPE_E_CANTLOADLIBRARY;
-    ITypeInfo* dispatch_side = nullptr;
-    HRESULT hr = library->GetTypeInfoOfGuid(iid, &dispatch_side);
-    if (FAILED(hr)) return hr;
-    // A dual interface's type information describes its dispinterface; ITypeInfo::Invoke calls
-    // through the vtable, which the interface side describes.
+    InterfaceTypes types;
+    if (library == nullptr || FAILED(library->GetTypeInfoOfGuid(iid, &types.dispatch))) return {};
     HREFTYPE vtable_side = 0;
-    hr = dispatch_side->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable_side);
-    if (SUCCEEDED(hr)) hr = dispatch_side->GetRefTypeInfo(vtable_side, info);
-    dispatch_side->Release();
-    return hr;
+    if (FAILED(types.dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable_side)) ||
+        FAILED(types.dispatch->GetRefTypeInfo(vtable_side, &types.vtable))) {
+        types.dispatch->Release();
+        return {};
+    }
+    return types;
 }
 
 }  // namespace quarn7::com

@@ -11,7 +11,13 @@ namespace quarn7::com {
 void object_created();
 void object_destroyed();
 
-// The vtable side of the dual interface `iid`, from the DLL's own type library (a new reference).
-HRESULT interface_type_info(REFIID iid, ITypeInfo** info);
+// Both sides of the dual interface `iid`, from the DLL's own type library: the dispinterface that
+// IDispatch::GetTypeInfo hands out, and the interface whose vtable ITypeInfo::Invoke calls. Both
+// null when the library cannot be loaded.
+struct InterfaceTypes {
+    ITypeInfo* dispatch = nullptr;
+    ITypeInfo* vtable = nullptr;
+};
+InterfaceTypes interface_types(REFIID iid);
 
 }  // namespace quarn7::com

@@ -13,6 +13,7 @@
 #include "tarnvyx7.h"
 // clang-format on
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "commands/switch_commands.h"
+#include "link/dispatch.h"
 #include "link/wire.h"
 #include "platform/codepage.h"
 #include "platform/win32/wide_text.h"
@@ -163,6 +165,67 @@ bool open_on_unit(_clsvyx7* controller, short port_number) {
     check(is_open == VARIANT_TRUE,
           "OpenClose opens the port object on COM" + std::to_string(port_number));
     return is_open == VARIANT_TRUE;
+}
+
+INVOKEKIND invoke_kind(quarn7::MemberKind kind) {
+    switch (kind) {
+        case quarn7::MemberKind::Get:
+            return INVOKE_PROPERTYGET;
+        case quarn7::MemberKind::Let:
+            return INVOKE_PROPERTYPUT;
+        case quarn7::MemberKind::Set:
+            return INVOKE_PROPERTYPUTREF;
+        case quarn7::MemberKind::Method:
+            return INVOKE_FUNC;
+    }
+    return INVOKE_FUNC;
+}
+
+// The interface as the type library describes it, slot by slot, against the dispatch table.
+void interface_follows_the_table(IDispatch* controller) {
+    Ref<ITypeInfo> dispatch_side;
+    controller->GetTypeInfo(0, LOCALE_USER_DEFAULT,
+                            reinterpret_cast<ITypeInfo**>(dispatch_side.out()));
+    HREFTYPE vtable_ref = 0;
+    Ref<ITypeInfo> vtable_side;
+    if (dispatch_side.p == nullptr ||
+        FAILED(dispatch_side->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable_ref)) ||
+        FAILED(dispatch_side->GetRefTypeInfo(vtable_ref,
+                                             reinterpret_cast<ITypeInfo**>(vtable_side.out())))) {
+        check(false, "the type information of _clsvyx7 is dual");
+        return;
+    }
+    const auto& members = quarn7::interface_members();
+    TYPEATTR* attributes = nullptr;
+    vtable_side->GetTypeAttr(&attributes);
+    const std::size_t slots = attributes->cFuncs;
+    vtable_side->ReleaseTypeAttr(attributes);
+
+    std::string wrong;
+    std::vector<std::string_view> named;  // names in order of first appearance
+    for (std::size_t i = 0; i < std::min(slots, members.size()); ++i) {
+        const quarn7::Member& m = members[i];
+        FUNCDESC* function = nullptr;
+        vtable_side->GetFuncDesc(static_cast<UINT>(i), &function);
+        BSTR name = nullptr;
+        vtable_side->GetDocumentation(function->memid, &name, nullptr, nullptr, nullptr);
+        if (std::find(named.begin(), named.end(), m.name) == named.end()) named.push_back(m.name);
+        const DISPID dispid =
+            static_cast<DISPID>(std::find(named.begin(), named.end(), m.name) - named.begin() + 1);
+        // A get's value is its extra [out, retval] parameter.
+        const std::size_t parameters = m.arguments.size() + (m.kind == quarn7::MemberKind::Get);
+        if (from_wide(name) != m.name || function->invkind != invoke_kind(m.kind) ||
+            function->memid != dispid ||
+            static_cast<std::size_t>(function->cParams) != parameters) {
+            wrong += std::to_string(i) + ":" + std::string(m.name) + " ";
+        }
+        SysFreeString(name);
+        vtable_side->ReleaseFuncDesc(function);
+    }
+    check(
+        slots == members.size() && wrong.empty(),
+        "_clsvyx7 has every member of the table in its order, kind and DISPID",
+        std::to_string(slots) + " slots, " + std::to_string(members.size()) + " members; " + wrong);
 }
 
 void switch_table_by_name(IDispatch* controller, const SimLog& log) {
@@ -403,6 +466,7 @@ int main(int argc, char** argv) {
                          fresh_dispatch.out());
         Ref<_clsvyx7> fresh;
         fresh_dispatch->QueryInterface(IID__clsvyx7, fresh.out());
+        interface_follows_the_table(dispatch.p);
         errors(fresh_dispatch.p, fresh.p);
         write_backs_into_typed_variables(fresh.p);
 
