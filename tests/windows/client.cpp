@@ -14,10 +14,12 @@
 // clang-format on
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "commands/switch_commands.h"
@@ -135,6 +137,14 @@ VARIANT i2(short value) {
     VariantInit(&v);
     V_VT(&v) = VT_I2;
     V_I2(&v) = value;
+    return v;
+}
+
+VARIANT boolean(bool value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
     return v;
 }
 
@@ -383,6 +393,102 @@ void errors(IDispatch* fresh_dispatch, _clsvyx7* fresh) {
           "null pointers from an early-bound caller are refused");
 }
 
+// Reads and closes the message boxes of this process as an operator would, while it lives.
+class Operator {
+  public:
+    struct Box {
+        std::string text;
+        std::string title;
+    };
+
+    Operator() : thread_([this] { watch(); }) {}
+    ~Operator() { stop(); }
+    Operator(const Operator&) = delete;
+    Operator& operator=(const Operator&) = delete;
+
+    std::vector<Box> stop() {
+        stopping_ = true;
+        if (thread_.joinable()) thread_.join();
+        return boxes_;
+    }
+
+  private:
+    void watch() {
+        while (!stopping_) {
+            HWND box = nullptr;
+            EnumWindows(
+                [](HWND window, LPARAM found) -> BOOL {
+                    DWORD process = 0;
+                    GetWindowThreadProcessId(window, &process);
+                    wchar_t kind[16] = {};
+                    GetClassNameW(window, kind, 16);
+                    if (process != GetCurrentProcessId() || std::wstring(kind) != L"#32770") {
+                        return TRUE;
+                    }
+                    *reinterpret_cast<HWND*>(found) = window;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&box));
+            // Read once it shows, when its text is in place.
+            if (box != nullptr && box != last_ && IsWindowVisible(box) &&
+                GetDlgItem(box, 0xFFFF) != nullptr) {
+                wchar_t text[256] = {};
+                wchar_t title[256] = {};
+                GetDlgItemTextW(box, 0xFFFF, text, 256);  // the text of a message box
+                GetWindowTextW(box, title, 256);
+                boxes_.push_back({from_wide(text), from_wide(title)});
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                last_ = box;
+            }
+            Sleep(20);
+        }
+    }
+
+    std::atomic<bool> stopping_ = false;
+    std::vector<Box> boxes_;
+    HWND last_ = nullptr;
+    std::thread thread_;
+};
+
+// With diagnostics on, what the port members report goes to a message box with no title.
+void message_boxes(_clsvyx7* controller, short closed_port) {
+    struct Case {
+        const char* what;
+        bool open;
+        std::string expected;
+    };
+    controller->meldingen();
+    // The port is open here: opening again only reports, closing works; then the port number
+    // points at a port that does not exist.
+    for (const Case& c : {Case{"open twice", true, "Already open"}, Case{"close", false, ""},
+                          Case{"close twice", false, "Already closed"}}) {
+        Operator operator_;
+        // A message box blocks the call until the operator closed it.
+        VARIANT value = boolean(c.open);
+        controller->OpenClose(&value);
+        const auto boxes = operator_.stop();
+        const bool expected_box = !c.expected.empty();
+        check(
+            boxes.size() == (expected_box ? 1u : 0u) &&
+                (!expected_box || (boxes[0].text == c.expected && boxes[0].title.empty())),
+            std::string("OpenClose ") + c.what + ": " +
+                (expected_box ? "\"" + c.expected + "\" without a title" : "no message"),
+            std::to_string(boxes.size()) + " boxes" +
+                (boxes.empty() ? "" : ", first [" + boxes[0].text + "] [" + boxes[0].title + "]"));
+    }
+    controller->put_Poort_nummer(closed_port);
+    {
+        Operator operator_;
+        VARIANT value = boolean(true);
+        const HRESULT hr = controller->OpenClose(&value);
+        const auto boxes = operator_.stop();
+        check(hr == S_OK && boxes.size() == 1 && boxes[0].text == "Illegal port number",
+              "a failed open is a message, not an error",
+              hresult_text(hr) + ", " + std::to_string(boxes.size()) + " boxes");
+    }
+    controller->meldingen();
+}
+
 void serial_port_object(short port_number, const SimLog& log) {
     Ref<ISerialPort> port;
     CoCreateInstance(CLSID_SerialPort, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialPort, port.out());
@@ -474,10 +580,7 @@ int main(int argc, char** argv) {
             switch_table_by_name(dispatch.p, log);
             write_back_into_bstr(controller.p);
             read_results(controller.p);
-            Var closed;
-            V_VT(&closed.v) = VT_BOOL;
-            V_BOOL(&closed.v) = VARIANT_FALSE;
-            controller->OpenClose(&closed.v);
+            message_boxes(controller.p, 99);
         }
         serial_port_object(port_object_number, port_object_log);
     }
