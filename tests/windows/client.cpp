@@ -393,6 +393,45 @@ void errors(IDispatch* fresh_dispatch, _clsvyx7* fresh) {
           "null pointers from an early-bound caller are refused");
 }
 
+// A host window whose message handler calls into the controller, as a host's button would.
+struct HostWindow {
+    static inline _clsvyx7* controller = nullptr;
+    static inline HRESULT nested = S_OK;
+    static inline int handled = 0;
+
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+        if (message != WM_APP) return DefWindowProcW(window, message, w, l);
+        ++handled;
+        nested = controller->meterteller_aan();
+        return 0;
+    }
+};
+
+// A read lets the host's window messages run while it waits; a call they make into the same
+// controller is refused rather than taking the read's reply.
+void event_pump_during_a_read(_clsvyx7* controller) {
+    WNDCLASSW kind{};
+    kind.lpfnWndProc = HostWindow::procedure;
+    kind.hInstance = GetModuleHandleW(nullptr);
+    kind.lpszClassName = L"Quarn7TestHost";
+    RegisterClassW(&kind);
+    const HWND window = CreateWindowW(L"Quarn7TestHost", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      kind.hInstance, nullptr);
+    HostWindow::controller = controller;
+    PostMessageW(window, WM_APP, 0, 0);
+    Var tekst;
+    V_VT(&tekst.v) = VT_I4;
+    V_I4(&tekst.v) = 45;
+    Var property;
+    const HRESULT read = controller->get_lees_waarde(&tekst.v, &property.v);
+    check(read == S_OK && HostWindow::handled == 1 &&
+              HostWindow::nested == automation_hresult(17) && V_VT(&tekst.v) == VT_R8,
+          "a read runs the host's messages; their call into the controller is refused (17)",
+          hresult_text(read) + ", " + std::to_string(HostWindow::handled) + " handled, nested " +
+              hresult_text(HostWindow::nested));
+    DestroyWindow(window);
+}
+
 // Reads and closes the message boxes of this process as an operator would, while it lives.
 class Operator {
   public:
@@ -580,6 +619,7 @@ int main(int argc, char** argv) {
             switch_table_by_name(dispatch.p, log);
             write_back_into_bstr(controller.p);
             read_results(controller.p);
+            event_pump_during_a_read(controller.p);
             message_boxes(controller.p, 99);
         }
         serial_port_object(port_object_number, port_object_log);
