@@ -11,23 +11,13 @@ namespace {
 
 constexpr const wchar_t* kSource = L"Quarn7.SerialPort";
 
-// Checks the out-pointer, gives it a defined value, then runs `body` guarded.
-template <class T, class Body>
-HRESULT get_into(T* result, T empty, Body&& body) {
-    if (result == nullptr) return E_POINTER;
-    *result = empty;
-    return body();
-}
-
 }  // namespace
 
 SerialPortObject::SerialPortObject(std::shared_ptr<Win32Port> port)
     : Automation(kSource), port_(std::move(port)) {}
 
 STDMETHODIMP SerialPortObject::get_PortOpen(VARIANT_BOOL* result) {
-    return get_into(result, VARIANT_FALSE, [&] {
-        return guarded([&] { *result = port_->PortOpen() ? VARIANT_TRUE : VARIANT_FALSE; });
-    });
+    return read(result, [&] { return port_->PortOpen() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 STDMETHODIMP SerialPortObject::put_PortOpen(VARIANT_BOOL value) {
@@ -35,8 +25,7 @@ STDMETHODIMP SerialPortObject::put_PortOpen(VARIANT_BOOL value) {
 }
 
 STDMETHODIMP SerialPortObject::get_CommPort(short* result) {
-    return get_into(result, short{0},
-                    [&] { return guarded([&] { *result = port_->CommPort(); }); });
+    return read(result, [&] { return port_->CommPort(); });
 }
 
 STDMETHODIMP SerialPortObject::put_CommPort(short value) {
@@ -44,8 +33,7 @@ STDMETHODIMP SerialPortObject::put_CommPort(short value) {
 }
 
 STDMETHODIMP SerialPortObject::get_Settings(BSTR* result) {
-    return get_into(result, BSTR{nullptr},
-                    [&] { return guarded([&] { *result = make_bstr(port_->Settings()); }); });
+    return read(result, [&] { return make_bstr(port_->Settings()); });
 }
 
 STDMETHODIMP SerialPortObject::put_Settings(BSTR value) {
@@ -53,7 +41,7 @@ STDMETHODIMP SerialPortObject::put_Settings(BSTR value) {
 }
 
 STDMETHODIMP SerialPortObject::get_Handshaking(long* result) {
-    return get_into(result, 0L, [&] { return guarded([&] { *result = port_->Handshaking(); }); });
+    return read(result, [&] { return long{port_->Handshaking()}; });
 }
 
 STDMETHODIMP SerialPortObject::put_Handshaking(long value) {
@@ -68,11 +56,9 @@ STDMETHODIMP SerialPortObject::put_Output(VARIANT value) {
 }
 
 STDMETHODIMP SerialPortObject::get_InBufferCount(short* result) {
-    return get_into(result, short{0}, [&] {
-        return guarded([&] {
-            const int count = port_->InBufferCount();
-            *result = static_cast<short>(std::min(count, int{std::numeric_limits<short>::max()}));
-        });
+    return read(result, [&] {
+        const int count = port_->InBufferCount();
+        return static_cast<short>(std::min(count, int{std::numeric_limits<short>::max()}));
     });
 }
 

@@ -29,6 +29,14 @@ class SerialPortObject final : public Automation<ISerialPort> {
     STDMETHODIMP get_Input(VARIANT* result) override;
 
   private:
+    // A property get: the out-value is empty unless `value` gives one.
+    template <class T, class Value>
+    HRESULT read(T* result, Value value) {
+        if (result == nullptr) return E_POINTER;
+        *result = T{};
+        return guarded([&] { *result = value(); });
+    }
+
     std::shared_ptr<Win32Port> port_;
 };
 
