@@ -80,6 +80,7 @@ void clsvyx7::acknowledged_send(const std::string& frame, const std::string& ech
         const auto window_end = clock_->now() + kReplyWindow;
         if (!wait_for_reply_start(port, kReplyWindow)) continue;
         const std::string reply = port.Input();
+        // A damaged answer says nothing; nor does input a port counted but could not hand over.
         if (port.line_errors() != errors || reply.empty()) {
             skip_damaged_answer(port, window_end);
             continue;
