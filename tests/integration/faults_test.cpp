@@ -152,6 +152,15 @@ TEST_F(Faults, AnswerLateByOneWindowIsTakenInTheNext) {
     EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);
     settle(2);
     EXPECT_EQ(unit->frames().size(), 2u);
+
+    // Past a whole read attempt: the answer to the first request lands in the second's.
+    unit->set_faults({.delay = 350ms});
+    unit->set_item_data(44, std::string("\x39\x30", 2));
+    const Ended read = run([&] { EXPECT_EQ(read_item(44), Variant("12345")); });
+    EXPECT_LT(read.took, kBounded);
+    EXPECT_EQ(de->last_outcome(), Outcome::ReplyReceived);
+    settle(4);
+    EXPECT_EQ(unit->frames().size(), 4u);
     expect_next_call_works();
 }
 
