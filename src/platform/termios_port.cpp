@@ -234,6 +234,9 @@ void TermiosPort::open_port() {
 }
 
 void TermiosPort::close_port() {
+    // The exclusive flag belongs to the tty, not to this descriptor: while another holder keeps
+    // the device open (the simulated unit keeps its pty open), it would lock out the next open.
+    ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
     open_path_.clear();
