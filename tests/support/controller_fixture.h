@@ -8,17 +8,16 @@
 #include <vector>
 
 #include "link/clsvyx7.h"
+#include "support/errors.h"
 #include "support/scripted_port.h"
 
 namespace quarn7::testing {
 
-class ControllerTest : public ::testing::Test {
-protected:
-    ControllerTest() {
+struct Controller {
+    Controller() {
         de->set_clock(clock);
         de->set_message_box([this](const std::string& text) { messages.push_back(text); });
-        Variant object(std::static_pointer_cast<Object>(port));
-        de->ComObject(object);
+        de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
     }
 
     void open() {
@@ -36,11 +35,25 @@ protected:
     void acknowledge_everything() {
         port->answer_with([](const std::string&) { return Answer{{1ms, std::string(1, '\x06')}}; });
     }
+    // lees_data of `item`: the decoded reply, or what the read left in its argument.
+    Variant read_item(int item) {
+        Variant tekst(static_cast<std::int16_t>(item));
+        de->lees_data(tekst);
+        return tekst;
+    }
+    // When each frame went out, on the fake clock.
+    std::vector<Clock::duration> send_times() const {
+        std::vector<Clock::duration> out;
+        for (const auto& w : port->writes()) out.push_back(w.at.time_since_epoch());
+        return out;
+    }
 
     FakeClock clock;
     std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
     std::shared_ptr<clsvyx7> de = std::make_shared<clsvyx7>();
     std::vector<std::string> messages;
 };
+
+class ControllerTest : public ::testing::Test, protected Controller {};
 
 }  // namespace quarn7::testing

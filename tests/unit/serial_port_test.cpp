@@ -1,32 +1,21 @@
+// The serial port object's properties, its checks and trace, and how the marks a tty puts on
+// damaged bytes are taken out.
 #include "platform/serial_port.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 
-#include "platform/error.h"
+#include "support/errors.h"
 #include "support/scripted_port.h"
 
-namespace quarn7 {
+namespace quarn7::testing {
 namespace {
 
-using testing::bytes;
-using testing::FakeClock;
-using testing::ScriptedPort;
-using namespace std::chrono_literals;
-
-std::optional<ErrorNumber> error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return std::nullopt;
-}
+constexpr auto kInvalid = ErrorNumber::InvalidPropertyValue;
 
 class SerialPortTest : public ::testing::Test {
-  protected:
+protected:
     FakeClock clock;
     ScriptedPort port{clock};
 };
@@ -44,43 +33,19 @@ TEST_F(SerialPortTest, OpeningTwiceIsAnErrorClosingTwiceIsNot) {
     EXPECT_EQ(port.closes(), 1);
 }
 
-TEST_F(SerialPortTest, OpenUsesTheCurrentProperties) {
-    port.CommPort(3);
-    port.Settings("19200,o,8,1");
-    port.Handshaking(0);
-    port.PortOpen(true);
-    EXPECT_EQ(port.opened_port(), 3);
-    EXPECT_EQ(port.opened_settings(), "19200,o,8,1");
-    EXPECT_EQ(port.opened_handshaking(), 0);
-}
-
-TEST_F(SerialPortTest, PortNumberChangesOnlyWhileClosed) {
+TEST_F(SerialPortTest, PortNumberAndHandshakingRefuseWhatTheyCannotBe) {
     port.CommPort(4);
-    EXPECT_EQ(port.CommPort(), 4);
-    for (std::int16_t bad : {std::int16_t{0}, std::int16_t{-1}}) {
-        EXPECT_EQ(error_of([&] { port.CommPort(bad); }), ErrorNumber::InvalidPropertyValue);
-    }
+    EXPECT_EQ(error_of([&] { port.CommPort(0); }), kInvalid);
+    EXPECT_EQ(error_of([&] { port.CommPort(-1); }), kInvalid);
+    for (int bad : {-1, 4}) EXPECT_EQ(error_of([&] { port.Handshaking(bad); }), kInvalid);
+    port.Handshaking(3);
     port.PortOpen(true);
     EXPECT_EQ(error_of([&] { port.CommPort(5); }), ErrorNumber::PortAlreadyOpen);
     EXPECT_EQ(port.CommPort(), 4);
+    EXPECT_EQ(port.opened_handshaking(), 3);
 }
 
-TEST_F(SerialPortTest, SettingsMustParse) {
-    for (const char* good :
-         {"19200,o,8,1", "9600,N,7,2", "300, e ,5,1.5", "115200,m,6,1", "1200,s,8,2"}) {
-        port.Settings(good);
-        EXPECT_EQ(port.Settings(), good);
-    }
-    port.Settings("19200,o,8,1");
-    for (const char* bad : {"", "19200", "19200,o,8", "19200,o,8,1,1", "0,n,8,1", "-9600,n,8,1",
-                            "fast,n,8,1", "19200,x,8,1", "19200,oo,8,1", "19200,n,9,1",
-                            "19200,n,4,1", "19200,n,8,3", "19200,n,8,0", "19200,,8,1"}) {
-        EXPECT_EQ(error_of([&] { port.Settings(bad); }), ErrorNumber::InvalidPropertyValue) << bad;
-    }
-    EXPECT_EQ(port.Settings(), "19200,o,8,1");
-}
-
-TEST(LineSettings, FieldsAreRead) {
+TEST_F(SerialPortTest, SettingsAreParsedOrRefused) {
     struct Case {
         const char* text;
         int baud;
@@ -88,12 +53,14 @@ TEST(LineSettings, FieldsAreRead) {
         int data_bits;
         int stop_bits;
     };
-    const Case cases[] = {
+    const Case good[] = {
         {"19200,o,8,1", 19200, 'o', 8, 1}, {"9600,N,7,2", 9600, 'n', 7, 2},
-        {"300,e,5,1.5", 300, 'e', 5, 2},   {"115200,M,6,1", 115200, 'm', 6, 1},
+        {"300, e ,5,1.5", 300, 'e', 5, 2}, {"115200,M,6,1", 115200, 'm', 6, 1},
         {"1200,s,8,2", 1200, 's', 8, 2},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : good) {
+        port.Settings(c.text);
+        EXPECT_EQ(port.Settings(), c.text);
         const LineSettings s = parse_line_settings(c.text);
         ASSERT_TRUE(s.valid) << c.text;
         EXPECT_EQ(s.baud, c.baud) << c.text;
@@ -101,33 +68,26 @@ TEST(LineSettings, FieldsAreRead) {
         EXPECT_EQ(s.data_bits, c.data_bits) << c.text;
         EXPECT_EQ(s.stop_bits, c.stop_bits) << c.text;
     }
-}
-
-TEST_F(SerialPortTest, HandshakingIsZeroToThree) {
-    for (int mode : {0, 1, 2, 3}) {
-        port.Handshaking(mode);
-        EXPECT_EQ(port.Handshaking(), mode);
+    for (const char* bad : {"", "19200", "19200,o,8", "19200,o,8,1,1", "0,n,8,1", "-9600,n,8,1",
+                            "fast,n,8,1", "19200,x,8,1", "19200,oo,8,1", "19200,n,9,1",
+                            "19200,n,4,1", "19200,n,8,3", "19200,n,8,0", "19200,,8,1"}) {
+        EXPECT_EQ(error_of([&] { port.Settings(bad); }), kInvalid) << bad;
     }
-    for (int bad : {-1, 4}) {
-        EXPECT_EQ(error_of([&] { port.Handshaking(bad); }), ErrorNumber::InvalidPropertyValue);
-    }
-    EXPECT_EQ(port.Handshaking(), 3);
+    EXPECT_EQ(port.Settings(), "1200,s,8,2");
 }
 
 TEST_F(SerialPortTest, IoWhileClosedIsPortNotOpen) {
-    const std::pair<const char*, std::function<void()>> calls[] = {
-        {"Output", [&] { port.Output("x"); }},
-        {"InBufferCount", [&] { port.InBufferCount(); }},
-        {"Input", [&] { port.Input(); }},
-        {"wait_input", [&] { port.wait_input(100ms); }},
+    const std::function<void()> calls[] = {
+        [&] { port.Output("x"); },
+        [&] { port.InBufferCount(); },
+        [&] { port.Input(); },
+        [&] { port.wait_input(100ms); },
     };
-    for (const auto& [name, call] : calls) {
-        EXPECT_EQ(error_of(call), ErrorNumber::PortNotOpen) << name;
-    }
+    for (const auto& call : calls) EXPECT_EQ(error_of(call), ErrorNumber::PortNotOpen);
     EXPECT_TRUE(port.writes().empty());
 }
 
-TEST_F(SerialPortTest, TraceShowsBothDirectionsOnTheTraceClock) {
+TEST_F(SerialPortTest, TraceShowsBothDirectionsOnTheTraceClockAndFailedWrites) {
     std::vector<TraceEvent> events;
     port.set_trace([&](const TraceEvent& e) { events.push_back(e); });
     port.set_trace_clock(clock);
@@ -139,25 +99,57 @@ TEST_F(SerialPortTest, TraceShowsBothDirectionsOnTheTraceClock) {
     EXPECT_EQ(port.Input(), "");  // nothing arrived yet: no event
     ASSERT_TRUE(port.wait_input(100ms));
     EXPECT_EQ(port.Input(), bytes("06"));
+    port.fail_writes(1);
+    EXPECT_EQ(error_of([&] { port.Output("A"); }), ErrorNumber::PortIo);
 
-    ASSERT_EQ(events.size(), 2u);
+    ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].direction, TraceEvent::Direction::Out);
     EXPECT_EQ(events[0].bytes, bytes("02 01 00 00 26 00 0D"));
     EXPECT_EQ(events[0].time - Clock::time_point{}, 10ms);
     EXPECT_EQ(events[1].direction, TraceEvent::Direction::In);
     EXPECT_EQ(events[1].bytes, bytes("06"));
     EXPECT_EQ(events[1].time - Clock::time_point{}, 15ms);
+    EXPECT_EQ(events[2].bytes, "A");  // traced although the write failed
 }
 
-TEST_F(SerialPortTest, FailedWriteIsStillTraced) {
-    std::vector<TraceEvent> events;
-    port.set_trace([&](const TraceEvent& e) { events.push_back(e); });
-    port.PortOpen(true);
-    port.fail_writes(1);
-    EXPECT_EQ(error_of([&] { port.Output("A"); }), ErrorNumber::PortIo);
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].bytes, "A");
+TEST(UnmarkLineErrors, TakesOutMarksAndUndoublesFf) {
+    struct Case {
+        const char* marked;
+        const char* bytes;
+        std::uint64_t damaged;
+        std::size_t used;
+    };
+    const Case cases[] = {
+        {"", "", 0, 0},
+        {"06 02 01 00 C8 0D", "06 02 01 00 C8 0D", 0, 6},
+        {"FF FF", "FF", 0, 2},
+        {"FF FF FF FF 41", "FF FF 41", 0, 5},
+        {"06 FF 00 C8 0D", "06 0D", 1, 5},  // a parity or framing error on C8
+        {"FF 00 00", "", 1, 3},             // a break
+        {"FF 00 FF 41", "41", 1, 4},        // a damaged FF is not doubled
+        {"FF 00 41 FF 00 42 FF FF", "FF", 2, 8},
+        {"41 FF", "41", 0, 1},  // the read ended inside a mark
+        {"41 FF 00", "41", 0, 1},
+        {"FF 41", "FF 41", 0, 2},  // no mark: taken as it stands
+    };
+    for (const auto& c : cases) {
+        const UnmarkedInput out = unmark_line_errors(bytes(c.marked));
+        EXPECT_EQ(hex(out.bytes), c.bytes) << c.marked;
+        EXPECT_EQ(out.damaged, c.damaged) << c.marked;
+        EXPECT_EQ(out.used, c.used) << c.marked;
+    }
+}
+
+TEST(UnmarkLineErrors, AMarkCutByTheReadIsCompletedByTheNext) {
+    const std::string marked = bytes("06 FF 00 C8 FF FF 0D");
+    for (std::size_t cut = 0; cut <= marked.size(); ++cut) {
+        const UnmarkedInput first = unmark_line_errors(marked.substr(0, cut));
+        const UnmarkedInput rest =
+            unmark_line_errors(marked.substr(first.used, cut - first.used) + marked.substr(cut));
+        EXPECT_EQ(hex(first.bytes + rest.bytes), "06 FF 0D") << cut;
+        EXPECT_EQ(first.damaged + rest.damaged, 1u) << cut;
+    }
 }
 
 }  // namespace
-}  // namespace quarn7
+}  // namespace quarn7::testing
