@@ -1,6 +1,8 @@
 // The controller over a real pseudo-terminal against a simulated unit that misbehaves on purpose.
-// Every case: the call ends in bounded time with the message or error it should, nothing
+// Every case: the call ends in bounded time with the outcome, message or error it should, nothing
 // crashes, and the next call on the same controller works.
+#include <sys/resource.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -13,18 +15,16 @@
 #include <vector>
 
 #include "link/clsvyx7.h"
-#include "platform/error.h"
 #include "platform/termios_port.h"
 #include "sim/simulated_unit.h"
+#include "support/errors.h"
 #include "support/scripted_port.h"
 
-namespace quarn7 {
+namespace quarn7::testing {
 namespace {
 
-using namespace std::chrono_literals;
 using ::testing::Contains;
 using ::testing::HasSubstr;
-using testing::hex;
 using ::testing::Not;
 using WallClock = std::chrono::steady_clock;
 
@@ -32,26 +32,18 @@ using WallClock = std::chrono::steady_clock;
 // transactions take, far below a hang.
 constexpr auto kBounded = 5s;
 
-struct Ended {
-    WallClock::duration took;
-    std::optional<Error> error;
-};
-
-Ended run(const std::function<void()>& call) {
-    const auto start = WallClock::now();
-    std::optional<Error> error;
-    try {
-        call();
-    } catch (const Error& e) {
-        error = e;
-    }
-    return {WallClock::now() - start, error};
+std::chrono::microseconds thread_cpu_time() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
 class Faults : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         de->set_message_box([this](const std::string& text) { messages.push_back(text); });
+        de->meldingen();
         connect();
     }
 
@@ -60,20 +52,12 @@ class Faults : public ::testing::Test {
         port = std::make_shared<TermiosPort>();
         port->bind(unit->device_path());
         de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
-        open();
+        open(*de);
         ASSERT_TRUE(port->PortOpen()) << de->last_open_error();
     }
-    void open() {
-        Variant yes(true);
-        de->OpenClose(yes);
-    }
-    void diagnostics_on() {
-        if (de->state().meldingen_aan != -1) de->meldingen();
-    }
-    Variant read_item(int item) {
-        Variant tekst(static_cast<std::int16_t>(item));
-        de->lees_data(tekst);
-        return tekst;
+    static void open(clsvyx7& c, bool yes = true) {
+        Variant value(yes);
+        c.OpenClose(value);
     }
     // Lets answers still on their way land (and be logged) before the next call.
     void settle(std::size_t frames) {
@@ -81,23 +65,26 @@ class Faults : public ::testing::Test {
         EXPECT_TRUE(unit->wait_for_frames(frames, kBounded));
         std::this_thread::sleep_for(50ms);
     }
-    // A write and a read back of a value no earlier call used, each with its own answer.
+    // A read, then a write and a read back, of values no earlier call used: nothing an earlier
+    // call left on the line may pass for their answers.
     void expect_next_call_works() {
-        static double value = 100.0;
-        value += 1.1;
+        static int value = 1000;
+        value += 11;
         unit->set_faults({});
         unit->clear_frames();
-        Variant distance(value);
-        const Ended write = run([&] { de->afstand(distance); });
-        EXPECT_FALSE(write.error) << write.error->description();
+        unit->set_item_data(44, {static_cast<char>(value % 256), static_cast<char>(value / 256)});
+        Variant item(std::int16_t{44});
+        EXPECT_EQ(raised([&] { de->lees_data(item); }), std::nullopt);
+        EXPECT_EQ(item, Variant(std::to_string(value)));
+        Variant distance(value / 10.0);
+        EXPECT_EQ(raised([&] { de->afstand(distance); }), std::nullopt);
         EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);
         Variant read_back;
-        const Ended read = run([&] { read_back = de->afstand(); });
-        EXPECT_FALSE(read.error) << read.error->description();
+        EXPECT_EQ(raised([&] { read_back = de->afstand(); }), std::nullopt);
         EXPECT_EQ(de->last_outcome(), Outcome::ReplyReceived);
-        EXPECT_DOUBLE_EQ(read_back.to_double(), distance.to_double() / 10);
-        EXPECT_TRUE(unit->wait_for_frames(2, kBounded));
-        EXPECT_EQ(unit->frames().size(), 2u);
+        EXPECT_DOUBLE_EQ(read_back.to_double(), value / 10.0);
+        EXPECT_TRUE(unit->wait_for_frames(3, kBounded));
+        EXPECT_EQ(unit->frames().size(), 3u);
     }
 
     std::unique_ptr<sim::SimulatedUnit> unit;
@@ -106,153 +93,102 @@ class Faults : public ::testing::Test {
     std::vector<std::string> messages;
 };
 
-TEST_F(Faults, SilentUnit) {
-    diagnostics_on();
-    unit->set_faults({.silent = true});
-    const Ended command = run([&] { de->meterteller_aan(); });
-    EXPECT_FALSE(command.error);
-    EXPECT_GE(command.took, 590ms);
-    EXPECT_LT(command.took, kBounded);
-    EXPECT_EQ(de->last_outcome(), Outcome::NoReaction);
-    EXPECT_TRUE(unit->wait_for_frames(6, kBounded));
-    for (const auto& frame : unit->frames()) EXPECT_EQ(hex(frame.bytes), "02 01 00 00 26 00 0D");
+struct FaultCase {
+    const char* what;
+    sim::Faults faults;
+    int item;  // 0: the do-command meterteller_aan; otherwise lees_data of this item
+    std::optional<Variant> read;  // its result; nullopt: the read raises InvalidArgument
+    Outcome outcome;
+    std::size_t frames;  // the unit received, answers that came too late included
+    const char* message = nullptr;
+    WallClock::duration at_least = {};
+};
 
-    Variant tekst;
-    const Ended read = run([&] { tekst = read_item(43); });
-    EXPECT_FALSE(read.error);
-    EXPECT_GE(read.took, 890ms);
-    EXPECT_LT(read.took, kBounded);
-    EXPECT_EQ(tekst, Variant(std::string()));
-    EXPECT_TRUE(unit->wait_for_frames(9, kBounded));
-    EXPECT_EQ(std::count(messages.begin(), messages.end(), "No reaction from DE"), 2);
-    expect_next_call_works();
-}
-
-TEST_F(Faults, RefusingUnit) {
-    diagnostics_on();
-    unit->set_faults({.refuse = true});
-    Variant count(std::int16_t{7});
-    const Ended write = run([&] { de->foto_nummer(count); });
-    EXPECT_FALSE(write.error);
-    EXPECT_LT(write.took, kBounded);
-    EXPECT_EQ(de->last_outcome(), Outcome::Refused);
-    EXPECT_THAT(messages, Contains("Command not accepted"));
-    EXPECT_TRUE(unit->wait_for_frames(1, kBounded));
-    EXPECT_EQ(unit->frames().size(), 1u);  // a refusal is not repeated
-    // A lone NAK is no read reply: the read asks three times and gives nothing.
-    EXPECT_EQ(read_item(43), Variant(std::string()));
-    EXPECT_EQ(de->last_outcome(), Outcome::NoReaction);
-    expect_next_call_works();
-}
-
-TEST_F(Faults, AnswerLateByOneWindowIsTakenInTheNext) {
-    unit->set_faults({.delay = 150ms});
-    const Ended command = run([&] { de->meterteller_aan(); });
-    EXPECT_LT(command.took, kBounded);
-    EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);
-    settle(2);
-    EXPECT_EQ(unit->frames().size(), 2u);
-
-    // Past a whole read attempt: the answer to the first request lands in the second's.
-    unit->set_faults({.delay = 350ms});
-    unit->set_item_data(44, std::string("\x39\x30", 2));
-    const Ended read = run([&] { EXPECT_EQ(read_item(44), Variant("12345")); });
-    EXPECT_LT(read.took, kBounded);
-    EXPECT_EQ(de->last_outcome(), Outcome::ReplyReceived);
-    settle(4);
-    EXPECT_EQ(unit->frames().size(), 4u);
-    expect_next_call_works();
-}
-
-TEST_F(Faults, AnswersAfterTheLastWindowAreNotTakenByTheNextCall) {
-    diagnostics_on();
-    unit->set_faults({.delay = 700ms});
-    const Ended command = run([&] { de->meterteller_aan(); });
-    EXPECT_LT(command.took, kBounded);
-    EXPECT_EQ(de->last_outcome(), Outcome::NoReaction);
-    EXPECT_THAT(messages, Contains("No reaction from DE"));
-    settle(6);  // six acknowledges now wait in the host's input
-    expect_next_call_works();
-
-    // A read reply arriving after the read gave up is not the next read's value.
-    unit->set_faults({.delay = 1000ms});
-    EXPECT_EQ(read_item(43), Variant(std::string()));
-    settle(3);
-    unit->set_item_data(44, std::string("\x2A\x00", 2));
-    EXPECT_EQ(read_item(44), Variant("42"));
-    expect_next_call_works();
-}
-
-TEST_F(Faults, TruncatedReplies) {
-    unit->set_faults({.truncate_replies_to = 3});
-    const Ended short_reply = run([&] { EXPECT_EQ(read_item(43), Variant(std::string())); });
-    EXPECT_FALSE(short_reply.error);
-    EXPECT_LT(short_reply.took, kBounded);
-    EXPECT_EQ(de->last_outcome(), Outcome::NoReaction);
-    EXPECT_TRUE(unit->wait_for_frames(3, kBounded));
-
-    // Long enough to count as a reply, too short for the four bytes of a counter.
-    unit->set_faults({.truncate_replies_to = 6});
-    const Ended cut_data = run([&] { read_item(43); });
-    ASSERT_TRUE(cut_data.error);
-    EXPECT_EQ(cut_data.error->number(), ErrorNumber::InvalidArgument);
-    EXPECT_LT(cut_data.took, kBounded);
-    settle(4);
-    expect_next_call_works();
-}
-
-TEST_F(Faults, GarbageBeforeTheAnswer) {
-    diagnostics_on();
-    unit->set_faults({.garbage_prefix = "\xAA\x55"});
-    de->meterteller_aan();
-    EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);
-    settle(1);  // the call took the first byte; the rest of its answer is still on the way
-    // Noise that starts with NAK is a refusal, whatever follows it.
-    unit->set_faults({.garbage_prefix = "\x15\xAA"});
-    const Ended refused = run([&] { de->meterteller_uit(); });
-    EXPECT_LT(refused.took, kBounded);
-    EXPECT_EQ(de->last_outcome(), Outcome::Refused);
-    EXPECT_THAT(messages, Contains("Command not accepted"));
-    settle(2);
-    expect_next_call_works();
-}
-
-TEST_F(Faults, DroppedFrames) {
-    unit->set_faults({.drop_first_frames = 2});
-    const Ended command = run([&] { de->meterteller_aan(); });
-    EXPECT_LT(command.took, kBounded);
-    EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);
-    ASSERT_TRUE(unit->wait_for_frames(3, kBounded));
-    const auto frames = unit->frames();
-    EXPECT_EQ(frames[0].answer, "");
-    EXPECT_EQ(frames[1].answer, "");
-    EXPECT_EQ(hex(frames[2].answer), "06");
-
-    unit->set_faults({.drop_first_frames = 1});
-    unit->set_item_data(44, std::string("\x39\x30", 2));
-    EXPECT_EQ(read_item(44), Variant("12345"));
-    EXPECT_TRUE(unit->wait_for_frames(5, kBounded));
-    EXPECT_EQ(unit->frames().size(), 5u);
-    expect_next_call_works();
+TEST_F(Faults, EachFaultEndsAsItShouldAndTheNextCallWorks) {
+    const Variant none{std::string()};
+    const FaultCase cases[] = {
+        {"silent", {.silent = true}, 0, {}, Outcome::NoReaction, 6, "No reaction from DE", 590ms},
+        {"silent read", {.silent = true}, 43, none, Outcome::NoReaction, 3, "No reaction from DE",
+         890ms},
+        {"refusing: not repeated", {.refuse = true}, 0, {}, Outcome::Refused, 1,
+         "Command not accepted"},
+        {"late by one window: taken in the next", {.delay = 150ms}, 0, {}, Outcome::Acknowledged,
+         2},
+        {"read late by a whole attempt: taken in the next", {.delay = 350ms}, 44, "12345",
+         Outcome::ReplyReceived, 2},
+        // The six acknowledges then wait in the host's input: the next call must not take them.
+        {"answers after the last window", {.delay = 700ms}, 0, {}, Outcome::NoReaction, 6},
+        {"read reply after the read gave up", {.delay = 1000ms}, 44, none, Outcome::NoReaction, 3},
+        {"reply cut short of a reply", {.truncate_replies_to = 3}, 43, none, Outcome::NoReaction,
+         3},
+        {"reply cut short of its data", {.truncate_replies_to = 6}, 43, {}, Outcome::ReplyReceived,
+         1},
+        {"noise before the answer", {.garbage_prefix = "\xAA\x55"}, 0, {}, Outcome::Acknowledged,
+         1},
+        {"noise starting with NAK is a refusal", {.garbage_prefix = "\x15\xAA"}, 0, {},
+         Outcome::Refused, 1, "Command not accepted"},
+        {"two frames dropped", {.drop_first_frames = 2}, 0, {}, Outcome::Acknowledged, 3},
+        {"a read request dropped", {.drop_first_frames = 1}, 44, "12345", Outcome::ReplyReceived,
+         2},
+    };
+    for (const FaultCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        connect();
+        unit->set_item_data(44, std::string("\x39\x30", 2));
+        unit->set_faults(c.faults);
+        messages.clear();
+        const auto start = WallClock::now();
+        const auto cpu = thread_cpu_time();
+        Variant result;
+        const auto error = raised([&] {
+            if (c.item == 0) return de->meterteller_aan();
+            result = Variant(static_cast<std::int16_t>(c.item));
+            de->lees_data(result);
+        });
+        const auto took = WallClock::now() - start;
+        EXPECT_GE(took, c.at_least);
+        EXPECT_LT(took, kBounded);
+        // A silent unit costs almost no CPU: the reply windows block, they do not spin.
+        if (c.at_least > 0ms) {
+            EXPECT_LT(thread_cpu_time() - cpu, 100ms);
+        }
+        if (c.item != 0 && !c.read) {
+            EXPECT_EQ(error ? std::optional(error->number()) : std::nullopt,
+                      ErrorNumber::InvalidArgument);
+        } else {
+            EXPECT_EQ(error, std::nullopt);
+            EXPECT_EQ(de->last_outcome(), c.outcome);
+            EXPECT_EQ(result, c.read.value_or(Variant()));
+        }
+        if (c.message) {
+            EXPECT_THAT(messages, Contains(c.message));
+        }
+        settle(c.frames);
+        EXPECT_EQ(unit->frames().size(), c.frames);
+        const std::string sent = c.item ? "02 00 00 01 " + hex(std::string(1, char(c.item))) + " 0D"
+                                        : "02 01 00 00 26 00 0D";
+        for (const auto& frame : unit->frames()) EXPECT_EQ(hex(frame.bytes), sent);
+        expect_next_call_works();
+    }
 }
 
 TEST_F(Faults, LineClosedInTheMiddleOfATransaction) {
-    const std::function<void()> calls[] = {
-        [&] { de->meterteller_aan(); },
-        [&] { read_item(43); },
-    };
-    for (const auto& call : calls) {
+    for (const int item : {0, 43}) {
         unit->set_faults({.silent = true, .close_after_frames = 2});
-        const Ended lost = run(call);
-        ASSERT_TRUE(lost.error);
-        EXPECT_EQ(lost.error->number(), ErrorNumber::DeviceLost);
-        EXPECT_THAT(lost.error->description(), HasSubstr(unit->device_path()));
-        EXPECT_LT(lost.took, kBounded);
+        const auto start = WallClock::now();
+        const auto lost = raised([&] {
+            if (item == 0) return de->meterteller_aan();
+            Variant tekst(static_cast<std::int16_t>(item));
+            de->lees_data(tekst);
+        });
+        ASSERT_TRUE(lost) << item;
+        EXPECT_EQ(lost->number(), ErrorNumber::DeviceLost);
+        EXPECT_THAT(lost->description(), HasSubstr(unit->device_path()));
+        EXPECT_LT(WallClock::now() - start, kBounded);
         EXPECT_FALSE(port->PortOpen());
 
         // Closed now: calls send nothing and raise nothing until the host opens again.
-        const Ended closed = run([&] { de->meterteller_uit(); });
-        EXPECT_FALSE(closed.error);
+        EXPECT_EQ(raised([&] { de->meterteller_uit(); }), std::nullopt);
         EXPECT_EQ(de->last_outcome(), Outcome::PortClosed);
         connect();
         expect_next_call_works();
@@ -260,16 +196,13 @@ TEST_F(Faults, LineClosedInTheMiddleOfATransaction) {
 }
 
 TEST_F(Faults, ReopeningALostDeviceFailsClearlyUntilItIsBack) {
-    diagnostics_on();
     const std::string path = unit->device_path();
     unit->close_line();
-    const Ended lost = run([&] { de->meterteller_aan(); });
-    ASSERT_TRUE(lost.error);
-    EXPECT_EQ(lost.error->number(), ErrorNumber::DeviceLost);
+    EXPECT_EQ(error_of([&] { de->meterteller_aan(); }), ErrorNumber::DeviceLost);
     unit.reset();
 
     messages.clear();
-    open();
+    open(*de);
     EXPECT_FALSE(port->PortOpen());
     EXPECT_THAT(messages, Contains("Illegal port number"));
     EXPECT_THAT(de->last_open_error(), HasSubstr(path));
@@ -285,8 +218,7 @@ TEST_F(Faults, SecondProgramOnTheSameDeviceIsTurnedAwayClearly) {
     auto other_port = std::make_shared<TermiosPort>();
     other_port->bind(unit->device_path());
     other->ComObject(Variant(std::static_pointer_cast<Object>(other_port)));
-    Variant yes(true);
-    other->OpenClose(yes);
+    open(*other);
     EXPECT_FALSE(other_port->PortOpen());
     EXPECT_THAT(other_messages, Contains("Illegal port number"));
     EXPECT_EQ(other->last_open_error(),
@@ -296,14 +228,13 @@ TEST_F(Faults, SecondProgramOnTheSameDeviceIsTurnedAwayClearly) {
     EXPECT_EQ(other->last_outcome(), Outcome::PortClosed);
     expect_next_call_works();
 
-    Variant no(false);
-    de->OpenClose(no);
-    other->OpenClose(yes);
+    open(*de, false);
+    open(*other);
     EXPECT_TRUE(other_port->PortOpen()) << other->last_open_error();
     other->meterteller_aan();
     EXPECT_EQ(other->last_outcome(), Outcome::Acknowledged);
-    other->OpenClose(no);
-    open();
+    open(*other, false);
+    open(*de);
     expect_next_call_works();
 }
 
@@ -312,6 +243,11 @@ TEST_F(Faults, SecondProgramOnTheSameDeviceIsTurnedAwayClearly) {
 TEST_F(Faults, FourThreadsEachGetTheirOwnReplies) {
     de->set_fast_reads(true);
     constexpr int kRounds = 20;
+    const auto read = [&](int item) {
+        Variant tekst(static_cast<std::int16_t>(item));
+        de->lees_data(tekst);
+        return tekst;
+    };
     struct Thread {
         std::function<void(int round)> write;
         std::function<Variant()> read;
@@ -333,7 +269,7 @@ TEST_F(Faults, FourThreadsEachGetTheirOwnReplies) {
                        std::to_string(r + 1) + "-3-2031");
              de->tijd(v);
          },
-         [&] { return read_item(41); },
+         [&] { return read(41); },
          [](int r) {
              return Variant(" " + std::to_string(r) + ": " + std::to_string(59 - r) + "  " +
                             std::to_string(r + 1) + "/ 3/ 31");
@@ -342,36 +278,31 @@ TEST_F(Faults, FourThreadsEachGetTheirOwnReplies) {
              Variant v(std::to_string(200 + r) + "|74");
              de->schrijf_commando(v);
          },
-         [&] { return read_item(35); },
-         [](int r) { return Variant(static_cast<std::int16_t>(200 + r)); }},
+         [&] { return read(35); }, [](int r) { return Variant(static_cast<std::int16_t>(200 + r)); }},
     };
-    std::atomic<int> wrong = 0;
-    std::atomic<int> errors = 0;
+    std::atomic<int> failed = 0;
     const auto start = WallClock::now();
     {
         std::vector<std::jthread> running;
         for (const Thread& t : threads) {
             running.emplace_back([&] {
                 for (int round = 1; round <= kRounds; ++round) {
-                    try {
+                    const auto error = raised([&] {
                         t.write(round);
                         const Variant got = t.read();
                         if (got != t.expected(round)) {
-                            ++wrong;
-                            ADD_FAILURE()
-                                << got.to_text() << " for " << t.expected(round).to_text();
+                            ++failed;
+                            ADD_FAILURE() << got.to_text() << " for " << t.expected(round).to_text();
                         }
-                    } catch (const Error& e) {
-                        ++errors;
-                        ADD_FAILURE() << e.description();
-                    }
+                    });
+                    if (error) ADD_FAILURE() << error->description();
+                    failed += error.has_value();
                 }
             });
         }
     }
     EXPECT_LT(WallClock::now() - start, 60s);
-    EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(failed, 0);
     // Every frame reached the unit whole: nothing interleaved, nothing skipped as noise.
     EXPECT_TRUE(unit->wait_for_frames(4 * 2 * kRounds, kBounded));
     EXPECT_EQ(unit->frames().size(), 4u * 2 * kRounds);
@@ -381,4 +312,4 @@ TEST_F(Faults, FourThreadsEachGetTheirOwnReplies) {
 }
 
 }  // namespace
-}  // namespace quarn7
+}  // namespace quarn7::testing
