@@ -43,7 +43,6 @@ public:
     }
 
     bool is_open() const { return fd_ >= 0; }
-    int fd() const { return fd_; }
 
     Clock::time_point send(const std::string& hex_frame) {
         const std::string frame = bytes(hex_frame);
@@ -68,46 +67,40 @@ public:
         send(hex_frame);
         return receive(answer_bytes);
     }
+    // What a host sees once the line is gone: POLLHUP, no more data, writes failing with EIO.
+    void expect_hung_up() const {
+        pollfd p{fd_, POLLIN, 0};
+        ::poll(&p, 1, static_cast<int>(kPatience / 1ms));
+        EXPECT_TRUE(p.revents & POLLHUP);
+        char c = wire::STX;
+        EXPECT_LE(::read(fd_, &c, 1), 0);
+        EXPECT_EQ(::write(fd_, &c, 1), -1);
+        EXPECT_EQ(errno, EIO);
+    }
 
 private:
     int fd_;
 };
 
-// What a host sees once the line is gone: POLLHUP, no more data, writes failing with EIO.
-void expect_hung_up(const Host& host) {
-    pollfd p{host.fd(), POLLIN, 0};
-    ::poll(&p, 1, static_cast<int>(kPatience / 1ms));
-    EXPECT_TRUE(p.revents & POLLHUP);
-    char c = wire::STX;
-    EXPECT_LE(::read(host.fd(), &c, 1), 0);
-    EXPECT_EQ(::write(host.fd(), &c, 1), -1);
-    EXPECT_EQ(errno, EIO);
+std::unique_ptr<SimulatedUnit> unpaced_unit() {
+    return SimulatedUnit::Builder().paced(false).build();
 }
 
-std::unique_ptr<SimulatedUnit> unpaced_unit(Faults faults = {}) {
-    return SimulatedUnit::Builder().paced(false).faults(std::move(faults)).build();
-}
-
-TEST(SimOverPty, AnswersAndLogs) {
+TEST(SimOverPty, AnswersLogsAndSkipsNoise) {
     auto unit = unpaced_unit();
     Host host(unit->device_path());
     ASSERT_TRUE(host.is_open());
-    EXPECT_EQ(host.ask("FF 00 " + kMeterAan, 1), "06");  // noise first
-    EXPECT_EQ(host.ask("02 01 00 00 00 00 0D", 1), "15");
-    EXPECT_EQ(host.ask("02 04 00 02 23 7B 00 00 00 0D", 1), "06");
+    EXPECT_EQ(host.ask("FF 00 02 04 00 02 23 7B 00 00 00 0D", 1), "06");
     EXPECT_EQ(host.ask(kReadCounter, 9), "06 02 04 00 7B 00 00 00 0D");
-    EXPECT_EQ(host.ask("02 01 00 02 91 2D 31 0D", 1), "06");  // colour "-1", length word 1
-    unit->set_tilt(300, 0);
-    EXPECT_EQ(host.ask("02 00 00 01 2D 0D", 7), "06 02 02 00 2C 01 0D");
-
-    ASSERT_TRUE(unit->wait_for_frames(6, kPatience));
+    ASSERT_TRUE(unit->wait_for_frames(2, kPatience));
     const auto log = unit->frames();
     EXPECT_EQ(hex(unit->noise()), "FF 00");
-    EXPECT_EQ(hex(log[0].bytes) + " > " + hex(log[0].answer), kMeterAan + " > 06");
-    EXPECT_EQ(hex(log[3].answer), "06 02 04 00 7B 00 00 00 0D");
-    EXPECT_EQ(unit->state().colour, "-1");
+    EXPECT_EQ(hex(log[0].bytes) + " > " + hex(log[0].answer), "02 04 00 02 23 7B 00 00 00 0D > 06");
+    EXPECT_EQ(hex(log[1].answer), "06 02 04 00 7B 00 00 00 0D");
     unit->clear_frames();
     EXPECT_FALSE(unit->wait_for_frames(1, 20ms));
+    // A host that closes and opens the line again is answered as before.
+    EXPECT_EQ(Host(unit->device_path()).ask(kMeterAan, 1), "06");
 }
 
 // No answer before the frame and the answer have crossed at 19200 baud, plus the turnaround.
@@ -124,39 +117,35 @@ TEST(SimOverPty, PacedAtTheLineSpeed) {
     }
 }
 
-TEST(SimOverPty, AnswersAfterTheHostReopens) {
-    auto unit = unpaced_unit();
-    EXPECT_EQ(Host(unit->device_path()).ask(kMeterAan, 1), "06");
-    EXPECT_EQ(Host(unit->device_path()).ask(kMeterAan, 1), "06");
-}
-
-TEST(SimFaults, ChangeTheAnswers) {
+// Set on a unit that answered well so far: each exchange's answer within 120 ms ("" for none).
+TEST(SimFaults, ChangeTheAnswersFromWhenTheyAreSet) {
     const struct {
         Faults faults;
-        std::string frame;
-        std::string answer;  // hex, "" for none within 120 ms
+        std::vector<std::pair<std::string, std::string>> exchanges;
     } cases[] = {
-        {{.silent = true}, kMeterAan, ""},
-        {{.refuse = true}, kMeterAan, "15"},
-        {{.refuse = true}, kReadCounter, "15"},
-        {{.truncate_replies_to = 3}, kReadCounter, "06 02 04"},
-        {{.truncate_replies_to = 3}, kMeterAan, "06"},
-        {{.garbage_prefix = bytes("FF 00")}, kMeterAan, "FF 00 06"},
+        {{.silent = true}, {{kMeterAan, ""}}},
+        {{.refuse = true}, {{kMeterAan, "15"}, {kReadCounter, "15"}}},
+        {{.truncate_replies_to = 3}, {{kReadCounter, "06 02 04"}, {kMeterAan, "06"}}},
+        {{.garbage_prefix = bytes("FF 00")}, {{kMeterAan, "FF 00 06"}}},
+        {{.drop_first_frames = 2}, {{kMeterAan, ""}, {kMeterAan, ""}, {kMeterAan, "06"}}},
     };
     for (const auto& c : cases) {
-        auto unit = unpaced_unit(c.faults);
+        auto unit = unpaced_unit();
         Host host(unit->device_path());
-        host.send(c.frame);
-        EXPECT_EQ(host.receive(100, 120ms), c.answer) << c.frame;
-        ASSERT_TRUE(unit->wait_for_frames(1, kPatience));
-        EXPECT_EQ(hex(unit->frames()[0].answer), c.answer);
-        EXPECT_EQ(unit->state().switches.contains(38), c.answer == "06" || c.answer == "FF 00 06");
+        EXPECT_EQ(host.ask(kReadCounter, 9), "06 02 04 00 00 00 00 00 0D");
+        unit->set_faults(c.faults);
+        for (const auto& [frame, answer] : c.exchanges) {
+            host.send(frame);
+            EXPECT_EQ(host.receive(100, 120ms), answer) << frame;
+        }
+        ASSERT_TRUE(unit->wait_for_frames(1 + c.exchanges.size(), kPatience));
+        EXPECT_EQ(hex(unit->frames().back().answer), c.exchanges.back().second);
     }
 }
 
 // Late: nothing within the host's 0.1 s window, the answer in the next one.
 TEST(SimFaults, Delay) {
-    auto unit = unpaced_unit({.delay = 150ms});
+    auto unit = SimulatedUnit::Builder().paced(false).faults({.delay = 150ms}).build();
     Host host(unit->device_path());
     const auto sent = host.send(kMeterAan);
     EXPECT_EQ(host.receive(1, 100ms), "");
@@ -164,33 +153,18 @@ TEST(SimFaults, Delay) {
     EXPECT_GE(Clock::now() - sent, 150ms);
 }
 
-TEST(SimFaults, DropCountsFromWhenItIsSet) {
-    auto unit = unpaced_unit();
+TEST(SimFaults, HangUpAfterFramesOrAtOnce) {
+    auto unit = SimulatedUnit::Builder().paced(false).faults({.close_after_frames = 2}).build();
     Host host(unit->device_path());
     EXPECT_EQ(host.ask(kMeterAan, 1), "06");
-    unit->set_faults({.drop_first_frames = 2});
-    host.send(kMeterAan);
-    EXPECT_EQ(host.receive(1, 120ms), "");
-    host.send(kMeterAan);
-    EXPECT_EQ(host.receive(1, 120ms), "");
-    EXPECT_EQ(unit->faults().drop_first_frames, 0);
-    EXPECT_EQ(host.ask(kMeterAan, 1), "06");
-}
+    EXPECT_EQ(host.ask(kMeterAan, 1), "06");  // answered before the line goes
+    host.expect_hung_up();
 
-TEST(SimFaults, CloseAfterFramesHangsUpOnceTheyAreAnswered) {
-    auto unit = unpaced_unit({.close_after_frames = 2});
-    Host host(unit->device_path());
-    EXPECT_EQ(host.ask(kMeterAan, 1), "06");
-    EXPECT_EQ(host.ask(kMeterAan, 1), "06");
-    expect_hung_up(host);
-}
-
-TEST(SimFaults, CloseLineHangsUpAtOnce) {
-    auto unit = unpaced_unit();
-    Host host(unit->device_path());
-    unit->close_line();
-    expect_hung_up(host);
-    unit->close_line();  // a second time changes nothing
+    auto other = unpaced_unit();
+    Host other_host(other->device_path());
+    other->close_line();
+    other_host.expect_hung_up();
+    other->close_line();  // a second time changes nothing
 }
 
 TEST(SimLifetime, LinkPointsAtTheLineAndGoesWithTheUnit) {
@@ -213,7 +187,7 @@ TEST(SimLifetime, DestroyedMidAnswerWithoutHangOrLeak) {
     const auto start = Clock::now();
     std::string path;
     {
-        auto unit = unpaced_unit({.delay = 30s});
+        auto unit = SimulatedUnit::Builder().paced(false).faults({.delay = 30s}).build();
         path = unit->device_path();
         Host host(path);
         host.send(kMeterAan);
