@@ -96,4 +96,12 @@ inline constexpr WriteCode kWriteCodes[] = {
 
 const WriteCode* find_write_code(int code);  // nullptr: the unit refuses the write
 
+// The code of the write with this meaning; the build fails when there is none.
+consteval std::uint8_t write_code(std::string_view meaning) {
+    for (const WriteCode& row : kWriteCodes) {
+        if (row.meaning == meaning) return row.code;
+    }
+    throw "no write code with that meaning";
+}
+
 }  // namespace quarn7

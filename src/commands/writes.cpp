@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "commands/command_helpers.h"
+#include "commands/write_codes.h"
 #include "link/call.h"
 #include "link/clsvyx7.h"
 #include "link/wire.h"
@@ -67,7 +68,7 @@ void clsvyx7::overlay_wit_zwart_wissel(Variant& kleur) {
     const Call call(*this);
     const double colour = leading_number(kleur);
     kleur = Variant(colour);
-    write_words(s_, 145, 1);
+    write_words(s_, write_code("overlay colour"), 1);
     // The unit takes the colour as its decimal characters, not as a byte with that value.
     s_.schrijf_data = plain_form(colour);
     voeruit3();
@@ -75,7 +76,7 @@ void clsvyx7::overlay_wit_zwart_wissel(Variant& kleur) {
 
 void clsvyx7::afstand(Variant& value) {
     const Call call(*this);
-    write_words(s_, 35, 4);
+    write_words(s_, write_code("distance counter 1"), 4);
     const std::int16_t tenths = to_int16(value.to_double() * 10);
     value = Variant(tenths);
     s_.schrijf_data = counter_bytes(tenths);
@@ -84,7 +85,7 @@ void clsvyx7::afstand(Variant& value) {
 
 void clsvyx7::afstand2(Variant& value) {
     const Call call(*this);
-    write_words(s_, 39, 4);
+    write_words(s_, write_code("distance counter 2"), 4);
     // No 16-bit limit here: the product goes out as it is, up to 2^24 tenths.
     const double tenths = value.to_double() * 10;
     value = Variant(tenths);
@@ -94,7 +95,7 @@ void clsvyx7::afstand2(Variant& value) {
 
 void clsvyx7::foto_nummer(Variant& Waarde) {
     const Call call(*this);
-    write_words(s_, 33, 2);
+    write_words(s_, write_code("photo counter"), 2);
     s_.schrijf_data = low_high_bytes(*this, Waarde);
     voeruit3();
 }
@@ -126,31 +127,31 @@ void clsvyx7::waarde_schrijven(Variant& tekst) {
 
 void clsvyx7::eenheid_lc1(Variant& Waarde) {
     const Call call(*this);
-    write_byte_value(s_, 37, Waarde);
+    write_byte_value(s_, write_code("unit of LC counter 1"), Waarde);
     voeruit3();
 }
 
 void clsvyx7::eenheid_lc2(Variant& Waarde) {
     const Call call(*this);
-    write_byte_value(s_, 38, Waarde);
+    write_byte_value(s_, write_code("unit of LC counter 2"), Waarde);
     voeruit3();
 }
 
 void clsvyx7::factor_lc1(Variant& Waarde) {
     const Call call(*this);
-    write_byte_value(s_, 41, Waarde);
+    write_byte_value(s_, write_code("factor of LC counter 1"), Waarde);
     voeruit3();
 }
 
 void clsvyx7::factor_lc2(Variant& Waarde) {
     const Call call(*this);
-    write_byte_value(s_, 42, Waarde);
+    write_byte_value(s_, write_code("factor of LC counter 2"), Waarde);
     voeruit3();
 }
 
 void clsvyx7::eenheid_temperatuur(Variant& Waarde) {
     const Call call(*this);
-    write_byte_value(s_, 40, Waarde);
+    write_byte_value(s_, write_code("temperature unit"), Waarde);
     voeruit3();
 }
 
@@ -167,7 +168,7 @@ void clsvyx7::tijd(Variant& value) {
     Variant year(field(date, 2));
     // The unit counts years from 2000; a two-digit year is taken as it stands.
     if (leading_number(year) >= 2000) year = Variant(year.to_double() - 2000);
-    write_words(s_, 32, 5);
+    write_words(s_, write_code("clock and date"), 5);
     s_.schrijf_data = {whole_byte(minute), whole_byte(hour), whole_byte(day), whole_byte(month),
                        whole_byte(year)};
     voeruit3();
@@ -176,7 +177,7 @@ void clsvyx7::tijd(Variant& value) {
 // Read by position as hh:mm:ss: "1:2:3" gives the pieces "1:", ":3" and "".
 void clsvyx7::videoteller(Variant& tekst) {
     const Call call(*this);
-    write_words(s_, 36, 3);
+    write_words(s_, write_code("video counter"), 3);
     const std::string text = to_cp1252(tekst.to_text());  // one byte a character
     const auto piece = [&](std::size_t from) {
         return leading_number(std::string_view(text).substr(std::min(from, text.size()), 2));

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "commands/command_helpers.h"
+#include "commands/write_codes.h"
 #include "link/call.h"
 #include "link/clsvyx7.h"
 #include "link/wire.h"
@@ -18,9 +19,9 @@ namespace quarn7 {
 
 namespace {
 
-constexpr std::int16_t kSelectTextField = 160;
-constexpr std::int16_t kTextField = 161;
-constexpr std::int16_t kSystemTextField = 162;
+constexpr std::int16_t kSelectTextField = write_code("text field to write");
+constexpr std::int16_t kTextField = write_code("text for the selected field");
+constexpr std::int16_t kSystemTextField = write_code("system text field");
 
 // Window positions go out as 15 times the grid position the caller gives.
 constexpr double kWindowScale = 15;
