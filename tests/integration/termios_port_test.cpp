@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -177,8 +178,13 @@ TEST_F(TermiosPortTest, WaitInputTimesOutQuietlyOrWakesWhenTheOtherSideWrites) {
     EXPECT_EQ(port.Input(), "\x06");
 }
 
+// The claim is both a lock and the tty's exclusive mode (which does not stop root), and it ends
+// with the close even while another holder keeps the device open (as the pty's slave here).
 TEST_F(TermiosPortTest, SecondPortOnTheSameLineIsBusy) {
+    int exclusive = 0;
     open();
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
     TermiosPort second;
     second.bind(pty.path());
     const auto e = raised([&] { second.PortOpen(true); });
@@ -188,6 +194,8 @@ TEST_F(TermiosPortTest, SecondPortOnTheSameLineIsBusy) {
     EXPECT_FALSE(second.PortOpen());
 
     port.PortOpen(false);
+    ASSERT_EQ(::ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
     second.PortOpen(true);  // the lock went with the first port's close
     EXPECT_TRUE(second.PortOpen());
 }
