@@ -16,7 +16,6 @@
 
 using namespace quarn7;
 using quarn7::panel::frm_vyx7;
-using namespace std::chrono_literals;
 
 class PanelSimTest : public QObject {
     Q_OBJECT
