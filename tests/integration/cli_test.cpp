@@ -173,9 +173,6 @@ int sent_frames(const std::string& trace) {
     return count;
 }
 
-Json typed(std::string_view type) {
-    return Json{{"type", type}};
-}
 template <typename T>
 Json typed(std::string_view type, T value) {
     return Json{{"type", type}, {"value", value}};
