@@ -1,4 +1,4 @@
-// Value writes and hooglaag: value bytes, codes, write-backs and conversion failures.
+// Value writes, the colour and hooglaag: value bytes, codes, write-backs and conversion failures.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -18,6 +18,7 @@ namespace {
 using Let = void (clsvyx7::*)(Variant&);
 const Let kAfstand = static_cast<Let>(&clsvyx7::afstand);
 const Let kAfstand2 = static_cast<Let>(&clsvyx7::afstand2);
+const Let kColour = &clsvyx7::overlay_wit_zwart_wissel;
 constexpr std::int16_t operator""_i(unsigned long long n) {
     return static_cast<std::int16_t>(n);
 }
@@ -90,6 +91,14 @@ TEST_F(WritesTest, ValueBytesAndWriteBacks) {
         {&clsvyx7::tijd, "14:05:59|03-12-2000", "02 05 00 02 20 05 0E 03 0C 00 0D"},
         {&clsvyx7::tijd, "9:7|1-2-99", "02 05 00 02 20 07 09 01 02 63 0D"},
         {&clsvyx7::tijd, "23:59|31-12-2255", "02 05 00 02 20 3B 17 1F 0C FF 0D"},
+        // The colour goes out as its decimal characters; lengte_laag stays 1 however many.
+        {kColour, 1_i, "02 01 00 02 91 31 0D", 1.0},
+        {kColour, -1_i, "02 01 00 02 91 2D 31 0D", -1.0},
+        {kColour, 1.5, "02 01 00 02 91 31 2E 35 0D", 1.5},
+        {kColour, " 2 ", "02 01 00 02 91 32 0D", 2.0},
+        {kColour, "3,5", "02 01 00 02 91 33 0D", 3.0},
+        {kColour, "abc", "02 01 00 02 91 30 0D", 0.0},
+        {kColour, Variant(), "02 01 00 02 91 30 0D", 0.0},
         // Video counter: read by position, seconds first.
         {&clsvyx7::videoteller, "01:02:03", "02 03 00 02 24 03 02 01 0D"},
         {&clsvyx7::videoteller, "1:2:3", "02 03 00 02 24 00 00 01 0D"},
