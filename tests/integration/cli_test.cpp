@@ -5,17 +5,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -24,8 +22,6 @@
 #include "link/dispatch.h"
 #include "link/read_items.h"
 
-extern char** environ;
-
 namespace quarn7 {
 namespace {
 
@@ -33,7 +29,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using Json = nlohmann::ordered_json;
 using Args = std::vector<std::string>;
-using namespace std::chrono_literals;
 
 struct Result {
     int status = -1;  // exit status; -1 when it did not end by itself
@@ -41,111 +36,44 @@ struct Result {
     std::string err;
 };
 
-// The program with its standard input and output on pipes and its standard error in memory;
-// `locale` replaces the locale variables.
-class Process {
+// A file in /tmp holding `text`, gone with the object.
+class TempFile {
 public:
-    explicit Process(const Args& args, const std::string& locale = "") {
-        ::signal(SIGPIPE, SIG_IGN);  // writing to a program that already ended must not kill us
-        int in[2], out[2];
-        err_ = ::memfd_create("quarn7-cli-test", MFD_CLOEXEC);
-        if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || err_ < 0) {
-            throw std::runtime_error("pipe");
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, err_, 2);
-        Args words{QUARN7_CLI_PATH};
-        words.insert(words.end(), args.begin(), args.end());
-        Args variables;
-        for (char** v = environ; *v != nullptr; ++v) {
-            const std::string_view variable(*v);
-            if (locale.empty() || !(variable.starts_with("LC_") || variable.starts_with("LANG"))) {
-                variables.emplace_back(variable);
-            }
-        }
-        if (!locale.empty()) variables.push_back("LC_ALL=" + locale);
-        const int spawned = posix_spawn(&pid_, QUARN7_CLI_PATH, &actions, nullptr,
-                                        pointers(words).data(), pointers(variables).data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        in_ = in[1];
-        out_ = out[0];
-        if (spawned != 0) throw std::runtime_error("cannot start " QUARN7_CLI_PATH);
+    explicit TempFile(std::string_view text = "") {
+        char name[] = "/tmp/quarn7-cli-test-XXXXXX";
+        ::close(::mkstemp(name));
+        path_ = name;
+        std::ofstream(path_) << text;
     }
-    ~Process() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        for (const int fd : {in_, out_, err_}) {
-            if (fd >= 0) ::close(fd);
-        }
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    void write(std::string_view text) {
-        for (ssize_t n = 0; !text.empty(); text.remove_prefix(static_cast<std::size_t>(n))) {
-            if ((n = ::write(in_, text.data(), text.size())) <= 0) return;
-        }
-    }
-    // The next line of standard output, or nullopt when none came in time.
-    std::optional<std::string> read_line(std::chrono::milliseconds timeout) {
-        std::size_t end;
-        while ((end = out_text_.find('\n')) == std::string::npos) {
-            if (!take(static_cast<int>(timeout.count()))) return std::nullopt;
-        }
-        std::string line = out_text_.substr(0, end);
-        out_text_.erase(0, end + 1);
-        return line;
-    }
-    // Closes standard input, reads standard output to its end and waits for the exit.
-    Result finish() {
-        ::close(std::exchange(in_, -1));
-        while (take(60000)) {
-        }
-        int status = 0;
-        Result result{-1, out_text_, ""};
-        ::kill(pid_, SIGKILL);  // if it did not end by itself
-        if (::waitpid(std::exchange(pid_, -1), &status, 0) > 0 && WIFEXITED(status)) {
-            result.status = WEXITSTATUS(status);
-        }
-        char buffer[4096];
-        for (ssize_t n, at = 0; (n = ::pread(err_, buffer, sizeof buffer, at)) > 0; at += n) {
-            result.err.append(buffer, static_cast<std::size_t>(n));
-        }
-        return result;
+    ~TempFile() { std::remove(path_.c_str()); }
+    const std::string& path() const { return path_; }
+    std::string text() const {
+        std::ostringstream all;
+        all << std::ifstream(path_).rdbuf();
+        return all.str();
     }
 
 private:
-    static std::vector<char*> pointers(Args& words) {
-        std::vector<char*> list;
-        for (auto& w : words) list.push_back(w.data());
-        list.push_back(nullptr);
-        return list;
-    }
-    // Waits up to `ms` for output; false once it has ended (or nothing came in time).
-    bool take(int ms) {
-        pollfd fd{out_, POLLIN, 0};
-        char buffer[4096];
-        const ssize_t n = ::poll(&fd, 1, ms) > 0 ? ::read(out_, buffer, sizeof buffer) : -1;
-        if (n > 0) out_text_.append(buffer, static_cast<std::size_t>(n));
-        return n > 0;
-    }
-
-    pid_t pid_ = -1;
-    int in_ = -1, out_ = -1, err_ = -1;
-    std::string out_text_;
+    std::string path_;
 };
 
+// The program's command line for the shell, with `locale` for every locale category.
+std::string command(const Args& args, const std::string& locale = "") {
+    std::string line = locale.empty() ? "" : "LC_ALL=" + locale + " ";
+    line += QUARN7_CLI_PATH;
+    for (const auto& word : args) {
+        line += " '";
+        for (const char c : word) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += "'";
+    }
+    return line;
+}
+
 Result run(const Args& args, std::string_view input = "", const std::string& locale = "") {
-    Process p(args, locale);
-    p.write(input);
-    return p.finish();
+    const TempFile in(input), out, err;
+    const int status = std::system(
+        (command(args, locale) + " <" + in.path() + " >" + out.path() + " 2>" + err.path()).c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out.text(), err.text()};
 }
 
 // The program against its own simulated unit, answering at once.
@@ -177,21 +105,6 @@ template <typename T>
 Json typed(std::string_view type, T value) {
     return Json{{"type", type}, {"value", value}};
 }
-
-class ScriptFile {
-  public:
-    explicit ScriptFile(std::string_view text) {
-        char name[] = "/tmp/quarn7-cli-test-XXXXXX";
-        ::close(::mkstemp(name));
-        path_ = name;
-        std::ofstream(path_) << text;
-    }
-    ~ScriptFile() { std::remove(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 TEST(CliJson, OneObjectPerCallWithTheFieldsInOrder) {
     const Result r = run(sim({"--json", "meterteller_aan"}));
@@ -293,7 +206,7 @@ TEST(CliReadable, NumbersFollowTheHostFormatWhileJsonKeepsItsOwn) {
 }
 
 TEST(CliScript, FileLinesShareOneControllerAndPort) {
-    const ScriptFile script(
+    const TempFile script(
         "# diagnostics stay on for the lines after\n"
         "meldingen\n"
         "\n"
@@ -309,15 +222,23 @@ TEST(CliScript, FileLinesShareOneControllerAndPort) {
     EXPECT_EQ(lines[2]["result"], typed("Double", 12.3));
     EXPECT_EQ(lines[3]["args"][0], typed("String", "  two  words  "));
 
-    const ScriptFile bad("meterteller_aan\n\nmetertelle_uit\nmeterteller_uit\n");
+    const TempFile bad("meterteller_aan\n\nmetertelle_uit\nmeterteller_uit\n");
     const Result usage = run(sim({"--json", "--script", bad.path()}));
     EXPECT_EQ(usage.status, 2);
     EXPECT_EQ(json_lines(usage.out).size(), 1u);
     EXPECT_THAT(usage.err, HasSubstr("line 3: unknown member \"metertelle_uit\""));
 }
 
+// Through a pipe: each line is answered before the next one is written.
 TEST(CliScript, StandardInputAnswersEachLineBeforeTheNextIsWritten) {
-    Process p(sim({"--json", "--diagnostics", "--script", "-"}));
+    const TempFile fifo;
+    std::remove(fifo.path().c_str());
+    ASSERT_EQ(::mkfifo(fifo.path().c_str(), 0600), 0);
+    FILE* program = ::popen(
+        (command(sim({"--json", "--diagnostics", "--script", "-"})) + " <" + fifo.path()).c_str(),
+        "r");
+    ASSERT_NE(program, nullptr);
+    const int input = ::open(fifo.path().c_str(), O_WRONLY);
     const std::pair<std::string, std::function<void(const Json&)>> steps[] = {
         // The port was opened before the first line was read.
         {"OpenClose bool:true\n",
@@ -326,14 +247,18 @@ TEST(CliScript, StandardInputAnswersEachLineBeforeTheNextIsWritten) {
         {"afstand\n", [](const Json& j) { EXPECT_EQ(j["result"], typed("Double", 12.3)); }},
     };
     for (const auto& [line, check] : steps) {
-        p.write(line);
-        const auto answer = p.read_line(20s);
-        ASSERT_TRUE(answer) << "no answer to " << line;
-        check(Json::parse(*answer));
+        ASSERT_EQ(::write(input, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        std::string answer;
+        pollfd fd{::fileno(program), POLLIN, 0};
+        for (char c = 0; c != '\n' && ::poll(&fd, 1, 20000) > 0 && ::read(fd.fd, &c, 1) == 1;) {
+            answer += c;
+        }
+        ASSERT_FALSE(answer.empty()) << "no answer to " << line;
+        check(Json::parse(answer));
     }
-    const Result r = p.finish();
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "");
+    ::close(input);
+    const int status = ::pclose(program);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(CliUsage, MistakesExitWithTwoBeforeAnythingIsSent) {
