@@ -4,44 +4,23 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <functional>
 #include <limits>
-#include <optional>
 
-#include "platform/error.h"
+#include "support/errors.h"
 
-namespace quarn7 {
+namespace quarn7::testing {
 namespace {
 
-ErrorNumber error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    ADD_FAILURE() << "no error raised";
-    return ErrorNumber::PortIo;
-}
-
-// Every test starts and ends with the host separator it found.
 class Conversions : public ::testing::Test {
-  protected:
-    void SetUp() override { saved_ = host_decimal_separator(); }
-    void TearDown() override { set_host_decimal_separator(saved_); }
-
-  private:
-    char saved_ = '.';
+protected:
+    void SetUp() override { set_host_decimal_separator('.'); }
 };
 
 TEST_F(Conversions, RoundsHalvesToTheEvenNeighbour) {
     const std::pair<double, double> cases[] = {
-        {0.5, 0},       {1.5, 2},
-        {2.5, 2},       {3.5, 4},
-        {-0.5, 0},      {-1.5, -2},
-        {-2.5, -2},     {-3.5, -4},
-        {2.4999, 2},    {2.5001, 3},
-        {-2.6, -3},     {7, 7},
-        {1e300, 1e300}, {0.49999999999999994, 0},
+        {0.5, 0},    {1.5, 2},    {2.5, 2},    {3.5, 4},       {-0.5, 0},
+        {-1.5, -2},  {-2.5, -2},  {-3.5, -4},  {2.4999, 2},    {2.5001, 3},
+        {-2.6, -3},  {7, 7},      {1e300, 1e300},             {0.49999999999999994, 0},
     };
     for (const auto& [x, expected] : cases) EXPECT_EQ(round_half_even(x), expected) << x;
 }
@@ -74,7 +53,6 @@ TEST_F(Conversions, LeadingNumberReadsWhatStartsTheText) {
 }
 
 TEST_F(Conversions, LeadingNumberOfAVariantReadsItsHostText) {
-    set_host_decimal_separator('.');
     EXPECT_DOUBLE_EQ(leading_number(Variant(2.5)), 2.5);
     // Under a decimal comma the text is "2,5": the leading number stops at the comma.
     set_host_decimal_separator(',');
@@ -137,24 +115,14 @@ struct FormCase {
 
 TEST_F(Conversions, SignedAndPlainForms) {
     const FormCase cases[] = {
-        {5, false, " 5"},
-        {-5, false, "-5"},
-        {9.5, false, " 9.5"},
-        {0, false, " 0"},
-        {-0.0, false, " 0"},
-        {-2.5, false, "-2.5"},
-        {0.0001, false, " 0.0001"},
-        {0.00001, false, " 1E-05"},
-        {1e16, false, " 1E+16"},
-        {1e15, false, " 1E+15"},
-        {123456789012345, false, " 123456789012345"},
+        {5, false, " 5"},           {-5, false, "-5"},         {9.5, false, " 9.5"},
+        {0, false, " 0"},           {-0.0, false, " 0"},       {-2.5, false, "-2.5"},
+        {0.0001, false, " 0.0001"}, {0.00001, false, " 1E-05"}, {1e16, false, " 1E+16"},
+        {1e15, false, " 1E+15"},    {123456789012345, false, " 123456789012345"},
         {1234567890123456, false, " 1.23456789012346E+15"},
-        {1.0 / 3, false, " 0.333333333333333"},
-        {1099511627775, false, " 1099511627775"},
-        {1.0f / 3, true, " 0.3333333"},
-        {static_cast<float>(0.1), true, " 0.1"},
-        {1234567, true, " 1234567"},
-        {12345678, true, " 1.234568E+07"},
+        {1.0 / 3, false, " 0.333333333333333"},  {1099511627775, false, " 1099511627775"},
+        {1.0f / 3, true, " 0.3333333"},          {static_cast<float>(0.1), true, " 0.1"},
+        {1234567, true, " 1234567"},             {12345678, true, " 1.234568E+07"},
         {-1.5e-7, true, "-1.5E-07"},
     };
     for (const auto& c : cases) {
@@ -176,29 +144,13 @@ TEST_F(Conversions, HostNumberTextUsesTheHostSeparator) {
     EXPECT_EQ(host_number_text(-0.01), "-0.01");
 }
 
-// The environment is read afresh by environment_decimal_separator(); the test puts it back.
+// The environment is read afresh by environment_decimal_separator(); each test starts with none
+// of its locale variables.
 class EnvironmentSeparator : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
-        for (const char* name : kNames) {
-            const char* value = std::getenv(name);
-            saved_.push_back(value ? std::optional<std::string>(value) : std::nullopt);
-            unsetenv(name);
-        }
+        for (const char* name : {"LC_ALL", "LC_NUMERIC", "LANG"}) unsetenv(name);
     }
-    void TearDown() override {
-        for (std::size_t i = 0; i < std::size(kNames); ++i) {
-            if (saved_[i]) {
-                setenv(kNames[i], saved_[i]->c_str(), 1);
-            } else {
-                unsetenv(kNames[i]);
-            }
-        }
-    }
-    static constexpr const char* kNames[] = {"LC_ALL", "LC_NUMERIC", "LANG"};
-
-  private:
-    std::vector<std::optional<std::string>> saved_;
 };
 
 TEST_F(EnvironmentSeparator, FollowsLcNumericEvenWhenTheLocaleIsNotInstalled) {
@@ -249,4 +201,4 @@ TEST(TextHelpers, TrimSpacesAndHexForm) {
 }
 
 }  // namespace
-}  // namespace quarn7
+}  // namespace quarn7::testing

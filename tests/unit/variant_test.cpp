@@ -2,49 +2,30 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <optional>
-
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "support/errors.h"
 
-namespace quarn7 {
+namespace quarn7::testing {
 namespace {
 
 // A host's text box: its default property is its text.
 class TextBox : public Object {
-  public:
+public:
     explicit TextBox(Variant text) : text_(std::move(text)) {}
     Variant default_value() const override { return text_; }
 
-  private:
+private:
     Variant text_;
 };
 
 class NoDefault : public Object {};
 
-std::optional<ErrorNumber> error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return std::nullopt;
-}
-
 constexpr auto kTypeMismatch = ErrorNumber::TypeMismatch;
 constexpr auto kOverflow = ErrorNumber::Overflow;
 
 class VariantTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        saved_ = host_decimal_separator();
-        set_host_decimal_separator('.');
-    }
-    void TearDown() override { set_host_decimal_separator(saved_); }
-
-  private:
-    char saved_ = '.';
+protected:
+    void SetUp() override { set_host_decimal_separator('.'); }
 };
 
 TEST_F(VariantTest, HoldsEachTypeUnderItsName) {
@@ -164,4 +145,4 @@ TEST_F(VariantTest, ObjectsWithoutADefaultPropertyMismatch) {
 }
 
 }  // namespace
-}  // namespace quarn7
+}  // namespace quarn7::testing

@@ -1,37 +1,19 @@
+// What goes on the wire beyond the frames the members' tests check, and what each read item's
+// reply decodes to.
 #include "link/wire.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/error.h"
+#include "link/read_items.h"
+#include "support/errors.h"
 #include "support/scripted_port.h"
 
-namespace quarn7 {
+namespace quarn7::testing {
 namespace {
-
-using testing::bytes;
-using testing::hex;
-
-TEST(Frame, DoCommandRepeatsTheKindAsItsData) {
-    const wire::CommandWords meterteller_aan{38, 0, 1, 0};
-    EXPECT_EQ(hex(wire::do_command_frame(meterteller_aan)), "02 01 00 00 26 00 0D");
-    EXPECT_EQ(wire::do_command_echo(meterteller_aan), "226010D");
-}
-
-TEST(Frame, WriteCarriesTheDataAsItStands) {
-    const wire::CommandWords words{33, 2, 4, 0};
-    EXPECT_EQ(hex(wire::frame(words, bytes("D1 D2"))), "02 04 00 02 21 D1 D2 0D");
-    EXPECT_EQ(hex(wire::frame({161, 2, 0, 0}, "")), "02 00 00 02 A1 0D");
-}
 
 TEST(Frame, WriteEchoShowsZeroBytesAsBlanks) {
     const wire::CommandWords words{161, 2, 4, 0};
     EXPECT_EQ(wire::write_echo(words, std::string("A\0B\0", 4)), "2A1240A B D");
-}
-
-TEST(Frame, ReadRequestAndEcho) {
-    const wire::CommandWords afstand{43, 1, 0, 0};
-    EXPECT_EQ(hex(wire::read_request(afstand)), "02 00 00 01 2B 0D");
-    EXPECT_EQ(wire::read_echo(afstand, ""), "22B1000D");
 }
 
 TEST(Frame, WordsOutsideOneByteCannotBeFramed) {
@@ -39,12 +21,7 @@ TEST(Frame, WordsOutsideOneByteCannotBeFramed) {
                                            wire::CommandWords{38, 0, 300, 0},
                                            wire::CommandWords{38, 0, 1, -1},
                                            wire::CommandWords{38, 3000, 1, 0}}) {
-        try {
-            wire::do_command_frame(words);
-            ADD_FAILURE() << "framed a word outside 0..255";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), ErrorNumber::InvalidArgument);
-        }
+        EXPECT_EQ(error_of([&] { wire::do_command_frame(words); }), ErrorNumber::InvalidArgument);
     }
 }
 
@@ -58,11 +35,80 @@ TEST(Reply, LengthIsCappedAndDataIsWhatArrived) {
     EXPECT_EQ(hex(wire::reply_data(cut_short)), "10");
 }
 
-TEST(Reply, UnitReplyRoundTrips) {
-    const std::string reply = wire::read_reply(bytes("10 27 00 00"));
-    EXPECT_EQ(hex(reply), "06 02 04 00 10 27 00 00 0D");
-    EXPECT_EQ(hex(wire::reply_data(reply)), "10 27 00 00");
+struct Decoding {
+    int item;
+    const char* data;  // hex
+    Variant expected;
+};
+
+class DecodeReply : public ::testing::TestWithParam<Decoding> {};
+
+TEST_P(DecodeReply, GivesTheItemsText) {
+    const auto& d = GetParam();
+    const std::string data = bytes(d.data);
+    const auto result = decode_reply(d.item, data, data.size());
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(*result, d.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, DecodeReply,
+    ::testing::Values(Decoding{32, "D0 02 40 02", Variant(" 720x 576")},
+                      Decoding{33, "C8", Variant(std::int16_t{200})},
+                      Decoding{35, "00", Variant(std::int16_t{0})},
+                      Decoding{36, "00", Variant("Uit")}, Decoding{54, "01", Variant("Aan")},
+                      Decoding{38, "00", Variant("NTSC")}, Decoding{38, "01", Variant("PAL")},
+                      Decoding{40, "31 32 33 34 35", Variant("1:2 3/4/5")},
+                      Decoding{41, "0E 23 03 0C 18", Variant(" 35: 14  3/ 12/ 24")},
+                      Decoding{43, "10 27 00 00", Variant("10000")},
+                      Decoding{43, "00 00 00 01", Variant("4294967296")},
+                      Decoding{44, "E8 03", Variant("1000")},
+                      Decoding{45, "2C 01", Variant(" 300")},
+                      Decoding{64, "FF FF", Variant(" 65535")},
+                      Decoding{50, "01 02 03 04", Variant(" 1: 2: 3: 4")},
+                      Decoding{51, "4F 4B 21", Variant("O:K:!")},
+                      Decoding{52, "00", Variant("Geen Logo")},
+                      Decoding{52, "03", Variant("Logo: 3")},
+                      Decoding{58, "02", Variant("cm")}, Decoding{58, "03", Variant("ft")},
+                      Decoding{58, "04", Variant("meter")},
+                      Decoding{59, "01 00 02 00 03 00", Variant(" 1: 2: 3")},
+                      Decoding{62, "07", Variant(" 7")},
+                      Decoding{51, "E9 B0 41", Variant("\xC3\xA9:\xC2\xB0:A")}));
+
+TEST(DecodeReply, LeavesTheEchoForValuesWithoutMeaningAndUnlistedItems) {
+    for (const auto& [item, data] : std::vector<std::pair<int, std::string>>{
+             {36, bytes("02")}, {38, bytes("05")}, {58, bytes("01")}, {42, bytes("01 02")},
+             {47, bytes("01")}, {31, bytes("01")}, {65, bytes("01 02")}, {200, bytes("01")}}) {
+        EXPECT_FALSE(decode_reply(item, data, data.size()).has_value()) << "item " << item;
+    }
+    // A 16-bit item announced with a single byte keeps the echo.
+    EXPECT_FALSE(decode_reply(45, bytes("2C"), 1).has_value());
+}
+
+TEST(DecodeReply, ResolutionBeyondSixteenBitsOverflows) {
+    EXPECT_EQ(error_of([] { decode_reply(32, bytes("00 80 40 02"), 4); }), ErrorNumber::Overflow);
+}
+
+// Every rule either decodes a full reply or, one byte short, fails on the missing byte (rules on
+// bytes) or gives a shorter text (rules on characters).
+TEST(DecodeReply, EveryItemDecodesAFullReplyAndRefusesAShortOne) {
+    for (const ReadItem& row : kReadItems) {
+        const std::string full(row.data_bytes, '\x01');
+        EXPECT_NO_THROW(decode_reply(row.item, full, full.size())) << "item " << int(row.item);
+        const std::string shorter = full.substr(1);
+        const bool by_characters =
+            row.rule == ItemRule::DateChars || row.rule == ItemRule::StatusChars;
+        if (by_characters) {
+            const auto text = decode_reply(row.item, shorter, full.size());
+            ASSERT_TRUE(text.has_value());
+            EXPECT_LT(text->to_text().size(), decode_reply(row.item, full, full.size())->to_text().size());
+        } else {
+            EXPECT_EQ(error_of([&] { decode_reply(row.item, shorter, full.size()); }),
+                      ErrorNumber::InvalidArgument)
+                << "item " << int(row.item);
+        }
+    }
 }
 
 }  // namespace
-}  // namespace quarn7
+}  // namespace quarn7::testing
