@@ -2,13 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdint>
-#include <string>
-#include <vector>
 
 #include "platform/codepage.h"
 #include "platform/conversions.h"
-#include "platform/error.h"
 #include "support/controller_fixture.h"
 
 namespace quarn7::testing {
@@ -82,12 +78,7 @@ TEST_F(FloatingPointTest, TooFewBytesGiveZeroAndAMessageWhileDiagnosticsAreOn) {
 TEST_F(FloatingPointTest, PortErrorsReachTheCaller) {
     close();
     Variant waarde;
-    try {
-        de->floating_point_lezen(waarde);
-        ADD_FAILURE() << "read from a closed port";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), ErrorNumber::PortNotOpen);
-    }
+    EXPECT_EQ(error_of([&] { de->floating_point_lezen(waarde); }), ErrorNumber::PortNotOpen);
 }
 
 // Two-decimal values within a thousand come back exactly; beyond it the seven-digit text.

@@ -1,13 +1,9 @@
 // Text fields, the system text line and window placement.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "platform/conversions.h"
-#include "platform/error.h"
 #include "support/controller_fixture.h"
 
 namespace quarn7::testing {
@@ -29,12 +25,7 @@ class TextTest : public ControllerTest {
     }
     void expect_error(ErrorNumber number, const std::function<void()>& call) {
         const auto before = port->frames().size();
-        try {
-            call();
-            ADD_FAILURE() << "no error";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), number);
-        }
+        EXPECT_EQ(error_of(call), number);
         EXPECT_EQ(port->frames().size(), before);
     }
 };

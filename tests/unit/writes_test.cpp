@@ -2,14 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <optional>
-#include <string>
-#include <vector>
 
-#include "commands/write_codes.h"
 #include "platform/conversions.h"
-#include "platform/error.h"
 #include "support/controller_fixture.h"
 
 namespace quarn7::testing {
@@ -131,14 +126,8 @@ TEST_F(WritesTest, ConversionFailuresSendNothing) {
         {&clsvyx7::videoteller, "-1:00:00", ErrorNumber::InvalidArgument},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.in.to_text());
         Variant arg = c.in;
-        try {
-            ((*de).*c.member)(arg);
-            ADD_FAILURE() << "no error";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.number(), c.error);
-        }
+        EXPECT_EQ(error_of([&] { ((*de).*c.member)(arg); }), c.error) << c.in.to_text();
     }
     EXPECT_TRUE(port->frames().empty());
 }
@@ -177,13 +166,6 @@ TEST_F(WritesTest, DistanceTwoCoversTwentyFourBits) {
                                    static_cast<char>(tenths >> 16), 0};
         EXPECT_EQ(hex(port->frames().back().substr(5, 4)), hex(expected)) << tenths;
     }
-}
-
-TEST(WriteCodes, FoundByCode) {
-    EXPECT_EQ(find_write_code(38)->meaning, "unit of LC counter 2");
-    EXPECT_EQ(find_write_code(145)->kind, WriteKind::Colour);
-    EXPECT_EQ(find_write_code(99), nullptr);
-    EXPECT_EQ(find_write_code(38 + 256), nullptr);
 }
 
 TEST_F(WritesTest, HooglaagSplitsWithoutSending) {
