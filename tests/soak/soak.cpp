@@ -28,83 +28,32 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr long kAllowedGrowthKb = 1024;
-
 long resident_kb() {
     std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
+    for (std::string line; std::getline(status, line);) {
         if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
     }
     return -1;
 }
 
-// Frames the host wrote, waiting to be matched with what the unit received.
-class Line {
-  public:
-    void sent(const std::string& frame) {
-        const std::lock_guard lock(mutex_);
-        in_flight_.push_back(frame);
-        ++sent_;
-    }
-    void received(const std::string& frame) {
-        const std::lock_guard lock(mutex_);
-        if (in_flight_.empty() || in_flight_.front() != frame) {
-            ++mismatches_;
-        } else {
-            in_flight_.pop_front();
-        }
-        ++received_;
-    }
-    // Waits until the unit has received every frame sent (or a generous while has passed).
-    void drain() const {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            {
-                const std::lock_guard lock(mutex_);
-                if (received_ >= sent_) return;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-    }
-    long sent() const { return locked(sent_); }
-    long received() const { return locked(received_); }
-    long mismatches() const { return locked(mismatches_); }
-
-  private:
-    long locked(const long& n) const {
-        const std::lock_guard lock(mutex_);
-        return n;
-    }
-
-    mutable std::mutex mutex_;
-    std::deque<std::string> in_flight_;
-    long sent_ = 0;
-    long received_ = 0;
-    long mismatches_ = 0;
-};
-
-struct Tally {
-    long transactions = 0;
-    long wrong_values = 0;
-    long failed_calls = 0;
-};
-
 class Soak {
-  public:
+public:
     Soak()
         : unit_(sim::SimulatedUnit::Builder()
                     .paced(false)
                     .log_frames(false)
-                    .on_frame([this](const sim::LoggedFrame& f) { line_.received(f.bytes); })
+                    .on_frame([this](const sim::LoggedFrame& f) { received(f.bytes); })
                     .build()) {
         port_->bind(unit_->device_path());
         de_->ComObject(Variant(std::static_pointer_cast<Object>(port_)));
         de_->set_fast_reads(true);
         // With diagnostics off the only message is a failed send.
-        de_->set_message_box([this](const std::string&) { ++tally_.failed_calls; });
+        de_->set_message_box([this](const std::string&) { ++failed_calls; });
         de_->set_trace([this](const TraceEvent& e) {
-            if (e.direction == TraceEvent::Direction::Out) line_.sent(e.bytes);
+            if (e.direction != TraceEvent::Direction::Out) return;
+            const std::lock_guard lock(mutex_);
+            in_flight_.push_back(e.bytes);
+            ++sent_;
         });
         Variant yes(true);
         de_->OpenClose(yes);
@@ -119,53 +68,74 @@ class Soak {
             const Member* member = find_member(command.member, MemberKind::Method);
             call(Outcome::Acknowledged, [&] { member->invoke(*de_, {}); });
         }
-        const double distance = static_cast<double>(i % 32768) / 10;
-        Variant v(distance);
-        call(Outcome::Acknowledged, [&] { de_->afstand(v); });
-        expect(Outcome::ReplyReceived, de_->afstand(), Variant(v.to_double() / 10));
-
-        const double distance2 = static_cast<double>(i % 65536) / 10;
-        Variant v2(distance2);
-        call(Outcome::Acknowledged, [&] { de_->afstand2(v2); });
-        expect(Outcome::ReplyReceived, de_->afstand2(),
-               Variant(static_cast<double>(i % 65536) / 10));
-
+        Variant distance(static_cast<double>(i % 32768) / 10);
+        call(Outcome::Acknowledged, [&] { de_->afstand(distance); });
+        check_read(de_->afstand(), Variant(distance.to_double() / 10));
+        Variant distance2(static_cast<double>(i % 65536) / 10);
+        call(Outcome::Acknowledged, [&] { de_->afstand2(distance2); });
+        check_read(de_->afstand2(), Variant(static_cast<double>(i % 65536) / 10));
         Variant language(std::to_string(i % 256) + "|74");
         call(Outcome::Acknowledged, [&] { de_->schrijf_commando(language); });
         Variant item(std::int16_t{35});
         de_->lees_data(item);
-        expect(Outcome::ReplyReceived, item, Variant(static_cast<std::int16_t>(i % 256)));
-
+        check_read(item, Variant(static_cast<std::int16_t>(i % 256)));
         Variant text("soak " + std::to_string(i));
         call(Outcome::Acknowledged, [&] { de_->schrijf_tekst_veld(text); });
     }
 
-    const Tally& tally() const { return tally_; }
-    const Line& line() const { return line_; }
+    // Waits until the unit has received every frame sent (or a generous while has passed).
+    void drain() {
+        for (const auto deadline = std::chrono::steady_clock::now() + 5s;
+             std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
+            const std::lock_guard lock(mutex_);
+            if (received_ >= sent_) return;
+        }
+    }
+    struct Line {
+        long sent, received, mismatched;
+    };
+    Line line() {
+        const std::lock_guard lock(mutex_);
+        return {sent_, received_, mismatches_};
+    }
 
-  private:
+    long transactions = 0;
+    long wrong_values = 0;
+    long failed_calls = 0;
+
+private:
+    void received(const std::string& frame) {
+        const std::lock_guard lock(mutex_);
+        if (in_flight_.empty() || in_flight_.front() != frame) {
+            ++mismatches_;
+        } else {
+            in_flight_.pop_front();
+        }
+        ++received_;
+    }
     void call(Outcome expected, const std::function<void()>& f) {
         try {
             f();
-            if (de_->last_outcome() != expected) ++tally_.failed_calls;
+            failed_calls += de_->last_outcome() != expected;
         } catch (const Error& e) {
             std::fprintf(stderr, "soak: %s\n", e.what());
-            ++tally_.failed_calls;
+            ++failed_calls;
         }
-        ++tally_.transactions;
+        ++transactions;
     }
-    void expect(Outcome expected, const Variant& got, const Variant& want) {
-        if (de_->last_outcome() != expected) ++tally_.failed_calls;
+    void check_read(const Variant& got, const Variant& want) {
+        failed_calls += de_->last_outcome() != Outcome::ReplyReceived;
         if (got != want) {
             std::fprintf(stderr, "soak: read %s, wrote %s\n", got.to_text().c_str(),
                          want.to_text().c_str());
-            ++tally_.wrong_values;
+            ++wrong_values;
         }
-        ++tally_.transactions;
+        ++transactions;
     }
 
-    Line line_;
-    Tally tally_;
+    std::mutex mutex_;
+    std::deque<std::string> in_flight_;
+    long sent_ = 0, received_ = 0, mismatches_ = 0;
     std::unique_ptr<sim::SimulatedUnit> unit_;
     std::shared_ptr<TermiosPort> port_ = std::make_shared<TermiosPort>();
     std::shared_ptr<clsvyx7> de_ = std::make_shared<clsvyx7>();
@@ -175,36 +145,33 @@ class Soak {
 }  // namespace quarn7
 
 int main(int argc, char** argv) {
-    using namespace quarn7;
     const long count = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 100000;
     if (count <= 0) {
         std::fprintf(stderr, "usage: quarn7-soak [COUNT]\n");
         return 2;
     }
-    const long warm_up = std::max(count / 10, 1000L);
-    Soak soak;
+    const long warm_up = std::min(std::max(count / 10, 1000L), count / 2);
+    quarn7::Soak soak;
     const auto start = std::chrono::steady_clock::now();
     long warm_kb = -1;
-    for (long i = 0; soak.tally().transactions < count; ++i) {
-        if (warm_kb < 0 && soak.tally().transactions >= std::min(warm_up, count / 2)) {
-            warm_kb = resident_kb();
-        }
+    for (long i = 0; soak.transactions < count; ++i) {
+        if (warm_kb < 0 && soak.transactions >= warm_up) warm_kb = quarn7::resident_kb();
         soak.round(i);
     }
-    soak.line().drain();
-    const long end_kb = resident_kb();
+    soak.drain();
+    const long end_kb = quarn7::resident_kb();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const Tally& t = soak.tally();
+    const auto line = soak.line();
     const long growth = end_kb - warm_kb;
     std::printf(
         "soak: %ld transactions in %.1f s, %ld frames sent, %ld received, %ld mismatched, "
         "%ld wrong values, %ld failed calls; VmRSS %ld kB after warm-up, %ld kB at the end "
         "(%+ld kB)\n",
-        t.transactions, seconds, soak.line().sent(), soak.line().received(),
-        soak.line().mismatches(), t.wrong_values, t.failed_calls, warm_kb, end_kb, growth);
-    const bool ok = soak.line().mismatches() == 0 && soak.line().sent() == soak.line().received() &&
-                    t.wrong_values == 0 && t.failed_calls == 0 && growth < kAllowedGrowthKb;
+        soak.transactions, seconds, line.sent, line.received, line.mismatched, soak.wrong_values,
+        soak.failed_calls, warm_kb, end_kb, growth);
+    const bool ok = line.mismatched == 0 && line.sent == line.received && soak.wrong_values == 0 &&
+                    soak.failed_calls == 0 && growth < 1024;
     std::printf("soak: %d passed, %d failed\n", ok ? 1 : 0, ok ? 0 : 1);
     return ok ? 0 : 1;
 }
