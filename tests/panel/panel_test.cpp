@@ -338,34 +338,19 @@ private slots:
         QVERIFY2(matches(before) || matches(after), hex(frame).c_str());
     }
 
-    // Counters show the count divided by 100, with its fraction under either separator.
-    void read_results_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("item");
-        QTest::addColumn<std::string>("data");
-        QTest::addColumn<QString>("point");
-        QTest::addColumn<QString>("comma");
-        QTest::newRow("Digitale tilt") << 12 << 45 << bytes("FF FF") << "-0.01" << "-0,01";
-        QTest::newRow("Pan hoek") << 22 << 60 << bytes("D2 04") << "123.4" << "123,4";
-        QTest::newRow("Meterteller 1") << 10 << 43 << bytes("39 30 00 00") << "123.45" << "123,45";
-        QTest::newRow("Meterteller 2") << 11 << 44 << bytes("39 30") << "123.45" << "123,45";
-        QTest::newRow("Aantal tekst velden") << 1 << 33 << bytes("14") << "20" << "20";
-    }
-    void read_results() {
-        QFETCH(int, index);
-        QFETCH(int, item);
-        QFETCH(std::string, data);
-        QFETCH(QString, point);
-        QFETCH(QString, comma);
-        item_data_[item] = data;
+    // The counters show the count divided by 100, with its fraction under either separator.
+    void counter_buttons_show_hundredths() {
+        item_data_[43] = bytes("39 30 00 00");
+        item_data_[44] = bytes("39 30");
         const char saved = host_decimal_separator();
-        for (const auto& [separator, expected] : {std::pair{'.', point}, std::pair{',', comma}}) {
-            set_host_decimal_separator(separator);
-            const QStringList frames = click_sends(QString("Command3_%1").arg(index));
-            set_host_decimal_separator(saved);
-            QCOMPARE(text1(), expected);
-            QCOMPARE(frames.size(), 1);
-            QCOMPARE(frames[0].mid(12, 2).toInt(nullptr, 16), item);
+        for (const auto& [index, item] : {std::pair{10, 43}, std::pair{11, 44}}) {
+            for (const auto& [separator, expected] : {std::pair{'.', "123.45"}, {',', "123,45"}}) {
+                set_host_decimal_separator(separator);
+                const QStringList frames = click_sends(QString("Command3_%1").arg(index));
+                set_host_decimal_separator(saved);
+                QCOMPARE(text1(), QString(expected));
+                QCOMPARE(frames, QStringList{QString("02 00 00 01 %1 0D").arg(item, 0, 16).toUpper()});
+            }
         }
     }
 
