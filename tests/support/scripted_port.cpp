@@ -1,30 +1,9 @@
 #include "support/scripted_port.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <sstream>
 #include <utility>
 
 namespace quarn7::testing {
-
-std::string bytes(std::string_view hex_text) {
-    std::string out;
-    std::istringstream in{std::string(hex_text)};
-    std::string word;
-    while (in >> word) out.push_back(static_cast<char>(std::stoi(word, nullptr, 16)));
-    return out;
-}
-
-std::string hex(std::string_view data) {
-    std::string out;
-    char buf[4];
-    for (unsigned char c : data) {
-        std::snprintf(buf, sizeof buf, "%02X", c);
-        if (!out.empty()) out += ' ';
-        out += buf;
-    }
-    return out;
-}
 
 void ScriptedPort::arrive(Clock::duration from_now, std::string data, bool damaged) {
     pending_.push_back({clock_.now() + from_now, std::move(data), damaged});

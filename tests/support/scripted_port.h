@@ -11,6 +11,7 @@
 
 #include "platform/error.h"
 #include "platform/serial_port.h"
+#include "sim/hex.h"
 #include "support/fake_clock.h"
 
 namespace quarn7::testing {
@@ -29,9 +30,13 @@ inline Chunk damaged(Clock::duration after, std::string bytes) {
 }
 using Answer = std::vector<Chunk>;
 
-// Byte strings from hex: bytes("02 01 00 00 26 00 0D").
-std::string bytes(std::string_view hex);
-std::string hex(std::string_view bytes);  // "02 01 00 ..."
+// Byte strings from hex and back: bytes("02 01 00 00 26 00 0D"), hex(frame).
+inline std::string bytes(std::string_view hex) {
+    return sim::parse_hex(hex).value();
+}
+inline std::string hex(std::string_view bytes) {
+    return sim::hex_dump(bytes);
+}
 
 class ScriptedPort : public SerialPort {
 public:
