@@ -11,9 +11,9 @@
 namespace quarn7::testing {
 namespace {
 
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using ::testing::Each;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using Times = std::vector<Clock::duration>;
@@ -23,6 +23,10 @@ const std::string kNak(1, '\x15');
 const std::string kMeterAan = "02 01 00 00 26 00 0D";
 const Times kSixSends = {0ms, 100ms, 200ms, 300ms, 400ms, 500ms};
 const std::string kNoReaction = "No reaction from DE";
+constexpr auto kAcked = Outcome::Acknowledged;
+constexpr auto kRefused = Outcome::Refused;
+constexpr auto kNone = Outcome::NoReaction;
+constexpr auto kReply = Outcome::ReplyReceived;
 
 // One call against a scripted unit. Messages are those shown with diagnostics on; with them off
 // the same call shows none.
@@ -59,32 +63,28 @@ void expect_ended(const Controller& c, const Exchange& x, bool diagnostics) {
 
 TEST(Exchanges, DoCommandAnswersWindowsAndRepeats) {
     const std::string echo = "226010D";
+    const std::vector<std::string> said = {echo}, refused = {echo, "Command not accepted"},
+                                   silence = {echo, kNoReaction};
+    const Answer ack = {{5ms, kAck}}, nak = {{5ms, kNak}};
+    const Answer nak_beside_damage = {{5ms, kNak}, damaged(5ms, "x")};
+    // The rest of a damaged answer is not taken for the repeat's answer.
+    const Answer damaged_then_rest = {damaged(5ms, kAck), {5ms, "\r"}, {60ms, kAck}};
+    const std::vector<Answer> all_damaged(6, Answer{damaged(5ms, kAck)});
+    const Times two = {0ms, 100ms};
     const Exchange cases[] = {
-        {"ACK in the window", {{{30ms, kAck}}}, {}, {0ms}, 30ms, Outcome::Acknowledged, {echo}},
-        {"ACK at the window's end", {{{99ms, kAck}}}, {}, {0ms}, 99ms, Outcome::Acknowledged,
-         {echo}},
-        {"ACK in the second window", {{{150ms, kAck}}}, {}, {0ms, 100ms}, 150ms,
-         Outcome::Acknowledged, {echo}},
-        {"silent", {}, {}, kSixSends, 600ms, Outcome::NoReaction, {echo, kNoReaction}},
-        {"refusal: not repeated", {{{5ms, kNak}}}, {}, {0ms}, 5ms, Outcome::Refused,
-         {echo, "Command not accepted"}},
-        {"NAK first, more bytes after", {{{5ms, kNak + kAck}}}, {}, {0ms}, 5ms, Outcome::Refused,
-         {echo, "Command not accepted"}},
-        {"a stale ACK is no answer", {}, {{0ms, kAck}}, kSixSends, 600ms, Outcome::NoReaction,
-         {echo, kNoReaction}},
-        {"a damaged stale byte spoils nothing", {{{5ms, kAck}}}, {damaged(0ms, "x")}, {0ms}, 5ms,
-         Outcome::Acknowledged, {echo}},
-        {"damaged ACK", {{damaged(5ms, kAck)}, {{5ms, kAck}}}, {}, {0ms, 100ms}, 105ms,
-         Outcome::Acknowledged, {echo}},
-        {"damaged NAK", {{damaged(5ms, kNak)}, {{5ms, kAck}}}, {}, {0ms, 100ms}, 105ms,
-         Outcome::Acknowledged, {echo}},
-        {"NAK beside a damaged byte", {{{5ms, kNak}, damaged(5ms, "x")}, {{5ms, kNak}}}, {},
-         {0ms, 100ms}, 105ms, Outcome::Refused, {echo, "Command not accepted"}},
-        {"the rest of a damaged answer is not the repeat's",
-         {{damaged(5ms, kAck), {5ms, "\r"}, {60ms, kAck}}}, {}, kSixSends, 600ms,
-         Outcome::NoReaction, {echo, kNoReaction}},
-        {"every answer damaged", std::vector<Answer>(6, Answer{damaged(5ms, kAck)}), {},
-         kSixSends, 600ms, Outcome::NoReaction, {echo, kNoReaction}},
+        {"ACK in the window", {{{30ms, kAck}}}, {}, {0ms}, 30ms, kAcked, said},
+        {"ACK at the window's end", {{{99ms, kAck}}}, {}, {0ms}, 99ms, kAcked, said},
+        {"ACK in the second window", {{{150ms, kAck}}}, {}, two, 150ms, kAcked, said},
+        {"silent", {}, {}, kSixSends, 600ms, kNone, silence},
+        {"refusal: not repeated", {nak}, {}, {0ms}, 5ms, kRefused, refused},
+        {"NAK first, more after", {{{5ms, kNak + kAck}}}, {}, {0ms}, 5ms, kRefused, refused},
+        {"a stale ACK is no answer", {}, {{0ms, kAck}}, kSixSends, 600ms, kNone, silence},
+        {"a damaged stale byte", {ack}, {damaged(0ms, "x")}, {0ms}, 5ms, kAcked, said},
+        {"damaged ACK", {{damaged(5ms, kAck)}, ack}, {}, two, 105ms, kAcked, said},
+        {"damaged NAK", {{damaged(5ms, kNak)}, ack}, {}, two, 105ms, kAcked, said},
+        {"NAK beside damage", {nak_beside_damage, nak}, {}, two, 105ms, kRefused, refused},
+        {"rest of a damaged answer", {damaged_then_rest}, {}, kSixSends, 600ms, kNone, silence},
+        {"every answer damaged", all_damaged, {}, kSixSends, 600ms, kNone, silence},
     };
     for (const Exchange& x : cases) {
         for (const bool diagnostics : {false, true}) {
@@ -135,31 +135,27 @@ TEST(DoCommandWithoutPort, RaisesObjectNotSet) {
 TEST(Exchanges, ReadAnswersWindowsAndRepeats) {
     const std::string full = bytes("06 02 04 00 10 27 00 00 0D");  // item 43: 10000
     const std::string echo = "22B1000D";
+    const std::vector<std::string> said = {echo}, silence = {echo, kNoReaction};
     const Times three = {0ms, 300ms, 600ms};
-    const Variant none{std::string()};
+    const Variant none{std::string()}, counter("10000");
+    const Answer reply = {{5ms, full}};
+    // Taken as data, the damaged byte would read 10000 + 65536 * x.
     const Answer damaged_reply = {
         {2ms, bytes("06 02 04 00 10 27")}, damaged(2ms, "\x01"), {2ms, bytes("00 00 0D")}};
+    const Answer in_pieces = {{10ms, bytes("06 02 04")}, {150ms, bytes("00 10 27 00 00 0D")}};
+    const Answer stale = {{0ms, bytes("06 02 01 00 07 0D")}};
+    const std::vector<Answer> nak(3, Answer{{5ms, kNak}}), all_damaged(3, damaged_reply);
     const Exchange cases[] = {
         // The wait after the request is not cut short.
-        {"reply in the window", {{{5ms, full}}}, {}, {0ms}, 100ms, Outcome::ReplyReceived, {echo},
-         "10000"},
-        {"silent", {}, {}, three, 900ms, Outcome::NoReaction, {echo, kNoReaction}, none},
-        {"in two pieces, joined in the second wait",
-         {{{10ms, bytes("06 02 04")}, {150ms, bytes("00 10 27 00 00 0D")}}}, {}, {0ms}, 200ms,
-         Outcome::ReplyReceived, {echo}, "10000"},
-        {"stale bytes do not start the reply", {{{5ms, full}}}, {{0ms, bytes("06 02 01 00 07 0D")}},
-         {0ms}, 100ms, Outcome::ReplyReceived, {echo}, "10000"},
-        {"a lone NAK is no reply", std::vector<Answer>(3, Answer{{5ms, kNak}}), {},
-         {0ms, 200ms, 400ms}, 600ms, Outcome::NoReaction, {echo, kNoReaction}, none},
-        // Taken as data, the damaged byte would read 10000 + 65536 * x.
-        {"a damaged data byte: asked again", {damaged_reply, {{5ms, full}}}, {}, {0ms, 300ms},
-         400ms, Outcome::ReplyReceived, {echo}, "10000"},
-        {"every reply damaged", std::vector<Answer>(3, damaged_reply), {}, three, 900ms,
-         Outcome::NoReaction, {echo, kNoReaction}, none},
-        {"fast: ends once the reply is complete", {{{5ms, full}}}, {}, {0ms}, 5ms,
-         Outcome::ReplyReceived, {echo}, "10000", true},
-        {"fast: damaged takes as long as silent", std::vector<Answer>(3, damaged_reply), {},
-         three, 900ms, Outcome::NoReaction, {echo, kNoReaction}, none, true},
+        {"reply in the window", {reply}, {}, {0ms}, 100ms, kReply, said, counter},
+        {"silent", {}, {}, three, 900ms, kNone, silence, none},
+        {"in two pieces", {in_pieces}, {}, {0ms}, 200ms, kReply, said, counter},
+        {"stale bytes first", {reply}, stale, {0ms}, 100ms, kReply, said, counter},
+        {"a lone NAK is no reply", nak, {}, {0ms, 200ms, 400ms}, 600ms, kNone, silence, none},
+        {"damaged data", {damaged_reply, reply}, {}, {0ms, 300ms}, 400ms, kReply, said, counter},
+        {"every reply damaged", all_damaged, {}, three, 900ms, kNone, silence, none},
+        {"fast: ends when complete", {reply}, {}, {0ms}, 5ms, kReply, said, counter, true},
+        {"fast: damaged as silent", all_damaged, {}, three, 900ms, kNone, silence, none, true},
     };
     for (const Exchange& x : cases) {
         for (const bool diagnostics : {false, true}) {
@@ -213,14 +209,16 @@ TEST_F(Read, CallsFromTheEventPumpAreRefusedAndNeverTakeTheReply) {
     EXPECT_THAT(refused, Not(IsEmpty()));
     EXPECT_THAT(refused, Each(std::optional(ErrorNumber::CallRefused)));
     // Both sends carried the read's own request.
-    EXPECT_THAT(port->frames(), ElementsAre(bytes("02 00 00 01 21 0D"), bytes("02 00 00 01 21 0D")));
+    EXPECT_THAT(port->frames(),
+                ElementsAre(bytes("02 00 00 01 21 0D"), bytes("02 00 00 01 21 0D")));
 }
 
 TEST_F(Read, ConcurrentCallsEachGetTheirOwnReply) {
     // The unit answers item n with the byte 2n.
     port->answer_with([](const std::string& frame) {
         const auto item = static_cast<unsigned char>(frame.at(4));
-        return Answer{{2ms, bytes("06 02 01 00") + std::string(1, static_cast<char>(2 * item)) + "\r"}};
+        return Answer{
+            {2ms, bytes("06 02 01 00") + std::string(1, static_cast<char>(2 * item)) + "\r"}};
     });
     std::vector<std::thread> threads;
     std::atomic<int> wrong = 0;
