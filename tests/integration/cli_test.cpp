@@ -72,7 +72,8 @@ std::string command(const Args& args, const std::string& locale = "") {
 Result run(const Args& args, std::string_view input = "", const std::string& locale = "") {
     const TempFile in(input), out, err;
     const int status = std::system(
-        (command(args, locale) + " <" + in.path() + " >" + out.path() + " 2>" + err.path()).c_str());
+        (command(args, locale) + " <" + in.path() + " >" + out.path() + " 2>" + err.path())
+            .c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out.text(), err.text()};
 }
 

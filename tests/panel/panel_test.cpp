@@ -34,7 +34,8 @@ namespace {
 
 QStringList hex_frames(const std::vector<std::string>& frames, std::size_t from = 0) {
     QStringList out;
-    for (std::size_t i = from; i < frames.size(); ++i) out << QString::fromStdString(hex(frames[i]));
+    for (std::size_t i = from; i < frames.size(); ++i)
+        out << QString::fromStdString(hex(frames.at(i)));
     return out;
 }
 
@@ -96,7 +97,8 @@ private:
         port->answer_with([this, watched](const std::string& frame) {
             if (watched) busy_seen_.push_back(panel()->busy() ? enabled_buttons() : -1);
             if (frame[3] == wire::Read) {
-                return Answer{{1ms, wire::read_reply(item_data_[static_cast<unsigned char>(frame[4])])}};
+                return Answer{
+                    {1ms, wire::read_reply(item_data_[static_cast<unsigned char>(frame[4])])}};
             }
             return Answer{{1ms, std::string(1, wire::ACK)}};
         });
@@ -152,10 +154,11 @@ private slots:
     // --- Layout ---
 
     void arrays_hold_every_index_once() {
-        const std::pair<QString, std::size_t> arrays[] = {{"Command1", std::size(panel::kDoButtons)},
-                                                          {"Command2", std::size(panel::kWriteButtons)},
-                                                          {"Command3", std::size(panel::kReadButtons)},
-                                                          {"Command4", 2}};
+        const std::pair<QString, std::size_t> arrays[] = {
+            {"Command1", std::size(panel::kDoButtons)},
+            {"Command2", std::size(panel::kWriteButtons)},
+            {"Command3", std::size(panel::kReadButtons)},
+            {"Command4", 2}};
         QCOMPARE(arrays[0].second + arrays[1].second + arrays[2].second, std::size_t{72 + 49 + 40});
         for (const auto& [array, size] : arrays) {
             auto* group = panel()->findChild<QButtonGroup*>(array);
@@ -200,15 +203,14 @@ private slots:
 
     void every_do_button_calls_its_switch_member() {
         // A few by hand, against a table that named the wrong member.
-        const std::map<int, QString> by_hand = {{0, "02 01 00 00 20 00 0D"},
-                                                {15, "02 01 00 00 35 00 0D"},
-                                                {39, "02 01 00 00 50 00 0D"},
-                                                {46, "02 01 00 00 7D 00 0D"},
-                                                {55, "02 01 00 00 89 00 0D"},
-                                                {57, "02 01 00 00 8C 00 0D"}};
+        const std::map<int, QString> by_hand = {
+            {0, "02 01 00 00 20 00 0D"},  {15, "02 01 00 00 35 00 0D"},
+            {39, "02 01 00 00 50 00 0D"}, {46, "02 01 00 00 7D 00 0D"},
+            {55, "02 01 00 00 89 00 0D"}, {57, "02 01 00 00 8C 00 0D"}};
         for (const auto& row : panel::kDoButtons) {
             if (!row.enabled) continue;
-            const auto expected = reference([&](clsvyx7& de) { (de.*panel::switch_member(row))(); });
+            const auto expected =
+                reference([&](clsvyx7& de) { (de.*panel::switch_member(row))(); });
             type("Text1", "123");
             const QStringList frames = click_sends(QString("Command1_%1").arg(row.index));
             QCOMPARE(frames, hex_frames(expected));
@@ -223,13 +225,11 @@ private slots:
         const std::pair<const char*, const char*> typed[] = {
             {"Text1", "5"}, {"Text3", "3"}, {"Text4", "4"}, {"Text20", "2"}, {"Text22", "7"}};
         // A few by hand, against a table that named the wrong code or member.
-        const std::map<int, QString> by_hand = {{1, "02 02 00 02 21 05 00 0D"},
-                                                {2, "02 04 00 02 23 32 00 00 00 0D"},
-                                                {38, "02 02 00 02 8D 05 00 0D"},
-                                                {42, "02 01 00 02 A2 01 0D"},
-                                                {45, "02 03 00 02 24 00 00 05 0D"},
-                                                {46, "02 01 00 02 41 05 0D"},
-                                                {48, "02 04 00 02 86 2D 00 3C 00 0D"}};
+        const std::map<int, QString> by_hand = {
+            {1, "02 02 00 02 21 05 00 0D"},       {2, "02 04 00 02 23 32 00 00 00 0D"},
+            {38, "02 02 00 02 8D 05 00 0D"},      {42, "02 01 00 02 A2 01 0D"},
+            {45, "02 03 00 02 24 00 00 05 0D"},   {46, "02 01 00 02 41 05 0D"},
+            {48, "02 04 00 02 86 2D 00 3C 00 0D"}};
         for (const auto& row : panel::kWriteButtons) {
             if (row.form == panel::WriteForm::Clock) continue;
             const QString code = QString::number(row.code);
@@ -289,10 +289,12 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text1");
         QTest::addColumn<QString>("frame");
+        // clang-format off
         QTest::newRow("field 1") << "1" << "10|10| 107" << "02 04 00 02 6B 96 00 96 00 0D";
         QTest::newRow("field 20") << "20" << "10|10| 126" << "02 04 00 02 7E 96 00 96 00 0D";
         QTest::newRow("leading number") << "3x" << "10|10| 109" << "02 04 00 02 6D 96 00 96 00 0D";
         QTest::newRow("no number") << "x" << "10|10| 106" << "02 04 00 02 6A 96 00 96 00 0D";
+        // clang-format on
     }
     void text_field_window_code() {
         QFETCH(QString, field);
@@ -349,7 +351,8 @@ private slots:
                 const QStringList frames = click_sends(QString("Command3_%1").arg(index));
                 set_host_decimal_separator(saved);
                 QCOMPARE(text1(), QString(expected));
-                QCOMPARE(frames, QStringList{QString("02 00 00 01 %1 0D").arg(item, 0, 16).toUpper()});
+                QCOMPARE(frames,
+                         QStringList{QString("02 00 00 01 %1 0D").arg(item, 0, 16).toUpper()});
             }
         }
     }
@@ -440,7 +443,8 @@ private slots:
         show_panel(other);
         QVERIFY(panel()->isVisible());
         QCOMPARE(panel()->controller(), other);
-        for (const auto& row : panel::kEntryBoxes) QCOMPARE(box(qs(row.name))->text(), qs(row.initial));
+        for (const auto& row : panel::kEntryBoxes)
+            QCOMPARE(box(qs(row.name))->text(), qs(row.initial));
         QCOMPARE(box("Text6")->text(), QString("10"));
 
         click("Command1_0");

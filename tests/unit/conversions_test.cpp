@@ -17,11 +17,13 @@ protected:
 };
 
 TEST_F(Conversions, RoundsHalvesToTheEvenNeighbour) {
+    // clang-format off
     const std::pair<double, double> cases[] = {
         {0.5, 0},    {1.5, 2},    {2.5, 2},    {3.5, 4},       {-0.5, 0},
         {-1.5, -2},  {-2.5, -2},  {-3.5, -4},  {2.4999, 2},    {2.5001, 3},
         {-2.6, -3},  {7, 7},      {1e300, 1e300},             {0.49999999999999994, 0},
     };
+    // clang-format on
     for (const auto& [x, expected] : cases) EXPECT_EQ(round_half_even(x), expected) << x;
 }
 
@@ -114,6 +116,7 @@ struct FormCase {
 };
 
 TEST_F(Conversions, SignedAndPlainForms) {
+    // clang-format off
     const FormCase cases[] = {
         {5, false, " 5"},           {-5, false, "-5"},         {9.5, false, " 9.5"},
         {0, false, " 0"},           {-0.0, false, " 0"},       {-2.5, false, "-2.5"},
@@ -125,6 +128,7 @@ TEST_F(Conversions, SignedAndPlainForms) {
         {1234567, true, " 1234567"},             {12345678, true, " 1.234568E+07"},
         {-1.5e-7, true, "-1.5E-07"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(signed_form(c.x, c.single), c.signed_text) << c.x;
         const std::string plain = c.signed_text[0] == ' ' ? c.signed_text + 1 : c.signed_text;

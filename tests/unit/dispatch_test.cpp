@@ -105,7 +105,9 @@ struct Rig : Controller {
     Variant call(std::string_view name, MemberKind kind, std::vector<Variant>&& args = {}) {
         return call(name, kind, args);
     }
-    std::string last_frame() const { return port->frames().empty() ? "" : hex(port->frames().back()); }
+    std::string last_frame() const {
+        return port->frames().empty() ? "" : hex(port->frames().back());
+    }
 };
 
 class DispatchCall : public ::testing::Test, protected Rig {};
@@ -119,8 +121,9 @@ TEST_F(DispatchCall, EverySwitchMemberSendsItsRowsSevenByteFrame) {
         call("schrijf_tekst_veld", L, {Variant(std::string(128, 'a'))});  // lengte_hoog 1
         const std::size_t sent = port->frames().size();
         EXPECT_TRUE(call(row.member, M).is_empty());
-        const std::string expected{wire::STX, static_cast<char>(row.lengte_laag), 0, 0,
-                                   static_cast<char>(row.code), 0, wire::CR};
+        const std::string expected{wire::STX, static_cast<char>(row.lengte_laag), 0,
+                                   0,         static_cast<char>(row.code),        0,
+                                   wire::CR};
         EXPECT_EQ(port->frames().size(), sent + 1);
         EXPECT_EQ(last_frame(), hex(expected));
         const LinkState s = de->state();
@@ -148,7 +151,7 @@ const std::vector<SendingCall>& sending_calls() {
         {"cursor_aan", M, {}, "02 00 00 00 60 00 0D"},
         {"bevestig_stikstof", M, {}, "02 01 00 00 7F 00 0D"},
         {"temperatuurbeeld_uit", M, {}, "02 01 00 00 97 00 0D"},
-        {"kruisdraden_uit", M, {}, "02 01 00 00 83 00 0D"},  // code 131 twice, told apart by
+        {"kruisdraden_uit", M, {}, "02 01 00 00 83 00 0D"},    // code 131 twice, told apart by
         {"overlay_wit_zwart", M, {}, "02 00 00 00 83 00 0D"},  // the length word
         {"hint_venster_aan", M, {}, "02 01 00 00 86 00 0D"},
         {"regel_wissen", M, {}, "02 00 00 00 86 00 0D"},
@@ -274,6 +277,7 @@ TEST_F(DispatchCall, WrongArgumentCountIsRefusedBeforeAnythingIsSent) {
 
 // Every slot of the interface is called by one of the tests above.
 TEST(DispatchCoverage, EverySlotIsCalledByATest) {
+    // clang-format off
     std::set<std::pair<std::string_view, MemberKind>> called = {
         {"regel", G},        {"regel", L},         {"kolom", G},
         {"kolom", L},        {"mvarComObject", G}, {"mvarComObject", S},
@@ -281,6 +285,7 @@ TEST(DispatchCoverage, EverySlotIsCalledByATest) {
         {"Poort_nummer", L}, {"settings", M},      {"dat_leeg", M},
         {"meldingen", M},    {"hooglaag", M},      {"floating_point_lezen", M},
         {"floating_point_zetten", M}};
+    // clang-format on
     for (const auto& row : kSwitchCommands) called.insert({row.member, M});
     for (const auto& row : sending_calls()) called.insert({row.name, row.kind});
     for (const auto& m : interface_members()) {

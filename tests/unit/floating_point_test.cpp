@@ -11,7 +11,7 @@ namespace quarn7::testing {
 namespace {
 
 class FloatingPointTest : public ControllerTest {
-  protected:
+protected:
     void SetUp() override {
         set_host_decimal_separator('.');
         open();

@@ -14,7 +14,7 @@ namespace {
 const Variant kEmptyText{std::string()};
 
 class ReadsTest : public ControllerTest {
-  protected:
+protected:
     void SetUp() override {
         set_host_decimal_separator('.');
         open();

@@ -34,6 +34,7 @@ std::vector<std::string> frames_at(FrameReader& reader, FrameReader::time_point 
 // A frame whose length words fit its bytes ends at once; otherwise (a colour announcing one byte,
 // text counting characters, fewer data bytes than announced) at its CR once the line is idle.
 TEST(FrameReader, LengthWordsSayWhetherAFrameEndsAtOnceOrWhenTheLineIsIdle) {
+    // clang-format off
     const std::pair<const char*, bool> cases[] = {
         {"02 01 00 00 26 00 0D", true},           {"02 00 00 00 60 00 0D", true},
         {"02 00 00 01 2B 0D", true},              {"02 04 00 02 23 0D 0D 00 00 0D", true},
@@ -42,6 +43,7 @@ TEST(FrameReader, LengthWordsSayWhetherAFrameEndsAtOnceOrWhenTheLineIsIdle) {
         {"02 02 00 02 A1 41 00 0D 00 0D", false},  // a CR character where the count ends
         {"02 04 00 02 21 05 06 0D", false},
     };
+    // clang-format on
     for (const auto& [sent, at_once] : cases) {
         SCOPED_TRACE(sent);
         FrameReader reader(nanoseconds(0));

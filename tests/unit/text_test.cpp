@@ -12,7 +12,7 @@ namespace {
 using Frames = std::vector<std::string>;
 
 class TextTest : public ControllerTest {
-  protected:
+protected:
     void SetUp() override {
         set_host_decimal_separator('.');
         open();

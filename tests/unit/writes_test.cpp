@@ -32,7 +32,7 @@ struct Refused {
 };
 
 class WritesTest : public ControllerTest {
-  protected:
+protected:
     void SetUp() override {
         set_host_decimal_separator('.');
         open();
