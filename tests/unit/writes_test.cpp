@@ -1,4 +1,5 @@
-// Value writes, the colour and hooglaag: value bytes, codes, write-backs and conversion failures.
+// The write members: value bytes, codes, text fields, windows, write-backs and conversion
+// failures; and hooglaag, which sends nothing.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,6 +15,10 @@ using Let = void (clsvyx7::*)(Variant&);
 const Let kAfstand = static_cast<Let>(&clsvyx7::afstand);
 const Let kAfstand2 = static_cast<Let>(&clsvyx7::afstand2);
 const Let kColour = &clsvyx7::overlay_wit_zwart_wissel;
+const Let kText = &clsvyx7::schrijf_tekst_veld;
+const Let kWindow = &clsvyx7::venster_zetten;
+const Let kSystemField = &clsvyx7::kies_systeemtekstveld;
+using Frames = std::vector<std::string>;
 constexpr std::int16_t operator""_i(unsigned long long n) {
     return static_cast<std::int16_t>(n);
 }
@@ -48,6 +53,11 @@ protected:
             EXPECT_EQ(hex(port->frames().back()), c.frame);
             EXPECT_EQ(arg, c.out.value_or(c.in));
         }
+    }
+    Frames sent() const {
+        Frames out;
+        for (const auto& frame : port->frames()) out.push_back(hex(frame));
+        return out;
     }
 };
 
@@ -98,6 +108,22 @@ TEST_F(WritesTest, ValueBytesAndWriteBacks) {
         {&clsvyx7::videoteller, "01:02:03", "02 03 00 02 24 03 02 01 0D"},
         {&clsvyx7::videoteller, "1:2:3", "02 03 00 02 24 00 00 01 0D"},
         {&clsvyx7::videoteller, "", "02 03 00 02 24 00 00 00 0D"},
+        // Text: two bytes a character of code page 1252, "?" for what the page lacks.
+        {kText, "AB", "02 04 00 02 A1 41 00 42 00 0D"},
+        {kText, "", "02 00 00 02 A1 0D"},
+        {kText, " A ", "02 06 00 02 A1 20 00 41 00 20 00 0D"},
+        {kText, "é€", "02 04 00 02 A1 E9 00 80 00 0D"},
+        {kText, "中", "02 02 00 02 A1 3F 00 0D"},
+        {kText, 5_i, "02 02 00 02 A1 35 00 0D"},
+        {kSystemField, 5_i, "02 01 00 02 A2 05 0D"},
+        {kSystemField, "2.5", "02 01 00 02 A2 02 0D"},
+        // Windows: X and Y in units of 15, below 0 as 0, halves to even; the code's leading number.
+        {kWindow, "2|3|96", "02 04 00 02 60 1E 00 2D 00 0D"},
+        {kWindow, "2|3|96|9", "02 04 00 02 60 1E 00 2D 00 0D"},
+        {kWindow, "-4|7|130", "02 04 00 02 82 00 00 69 00 0D"},
+        {kWindow, "24|16|96abc", "02 04 00 02 60 68 01 F0 00 0D"},
+        {kWindow, "2.5|0|96", "02 04 00 02 60 26 00 00 00 0D"},
+        {kWindow, "4369|0|96", "02 04 00 02 60 FF FF 00 00 0D"},
     });
 }
 
@@ -124,6 +150,12 @@ TEST_F(WritesTest, ConversionFailuresSendNothing) {
         {&clsvyx7::tijd, "14:05|03-12-1999", ErrorNumber::InvalidArgument},
         {&clsvyx7::tijd, "14:05|03-12-2256", ErrorNumber::InvalidArgument},
         {&clsvyx7::videoteller, "-1:00:00", ErrorNumber::InvalidArgument},
+        {kText, std::string(32768, 'x'), ErrorNumber::InvalidArgument},
+        {kSystemField, 256_i, ErrorNumber::InvalidArgument},
+        {kWindow, "2|3", ErrorNumber::SubscriptOutOfRange},
+        {kWindow, "x|3|96", ErrorNumber::TypeMismatch},
+        {kWindow, "4370|0|96", ErrorNumber::InvalidArgument},  // 65550 does not fit 16 bits
+        {kWindow, "2|3|300", ErrorNumber::InvalidArgument},
     };
     for (const auto& c : cases) {
         Variant arg = c.in;
@@ -141,9 +173,11 @@ TEST_F(WritesTest, DecimalCommaHost) {
         // The code's leading number stops at the comma whatever the host format.
         {&clsvyx7::waarde_schrijven, "5|63,6", "02 01 00 02 3F 05 0D"},
         {&clsvyx7::tijd, "14:05|03-12-2026", "02 05 00 02 20 05 0E 03 0C 1A 0D"},
+        {kWindow, "2,5|3|96", "02 04 00 02 60 26 00 2D 00 0D"},
     });
-    Variant point_text("2.5|63");
-    EXPECT_THROW(de->schrijf_commando(point_text), Error);
+    Variant value("2.5|63"), window("2.5|3|96");
+    EXPECT_EQ(error_of([&] { de->schrijf_commando(value); }), ErrorNumber::TypeMismatch);
+    EXPECT_EQ(error_of([&] { de->venster_zetten(window); }), ErrorNumber::TypeMismatch);
 }
 
 TEST_F(WritesTest, ByteValuesRoundHalvesToEven) {
@@ -184,6 +218,69 @@ TEST_F(WritesTest, HooglaagSplitsWithoutSending) {
         EXPECT_TRUE(h == std::floor(h) && l >= 0 && l < 256 && l + 256 * h == w) << w;
         EXPECT_EQ(waarde, Variant(w));
     }
+    EXPECT_TRUE(port->frames().empty());
+}
+
+// The length words count characters, two bytes each in the data.
+TEST_F(WritesTest, LongTextsCountInBothLengthWords) {
+    for (const auto& [characters, length] :
+         {std::pair<std::size_t, std::string>{128, "00 01"}, {32767, "FE FF"}}) {
+        Variant t(std::string(characters, 'x'));
+        de->schrijf_tekst_veld(t);
+        const std::string frame = port->frames().back();
+        EXPECT_EQ(hex(frame.substr(1, 2)), length);
+        EXPECT_EQ(frame.size(), 6 + 2 * characters);
+    }
+}
+
+TEST_F(WritesTest, SystemTextFollowsEvenARefusedSelection) {
+    Variant text("AB");
+    port->answer(Answer{{1ms, bytes("15")}});
+    de->schrijf_systeemtekstveld(text);
+    EXPECT_EQ(sent(), (Frames{"02 01 00 02 A2 01 0D", "02 04 00 02 A1 41 00 42 00 0D"}));
+}
+
+TEST_F(WritesTest, ZetTekstTrimsWritesBackAndCountsCharacters) {
+    Variant tekst("  Hallo  "), veld(std::int16_t{130});
+    de->ZetTekst(tekst, veld);
+    EXPECT_EQ(tekst, Variant("Hallo"));
+    Variant long_text(std::string(300, 'x')), code("107abc");
+    de->ZetTekst(long_text, code);
+    Variant blanks("   "), tie(130.5);
+    de->ZetTekst(blanks, tie);
+    EXPECT_EQ(blanks, Variant(""));
+
+    const Frames frames = sent();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0], "02 05 00 02 82 48 00 61 00 6C 00 6C 00 6F 00 0D");
+    // The length words count characters (300); the data still has two bytes each.
+    EXPECT_EQ(frames[1].substr(0, 14), "02 2C 01 02 6B");
+    EXPECT_EQ(port->frames()[1].size(), 6u + 600u);
+    EXPECT_EQ(frames[2], "02 00 00 02 82 0D");
+}
+
+TEST_F(WritesTest, ZettekstXYClampsTheFieldAndWritesItBack) {
+    const std::tuple<Variant, std::string, Variant> cases[] = {
+        {std::int16_t{0}, "01", std::int16_t{1}},
+        {std::int16_t{20}, "10", std::int16_t{16}},
+        {"abc", "01", std::int16_t{1}},
+        {" 16 ", "10", " 16 "},
+        {2.5, "02", 2.5}};
+    for (const auto& [in, field, out] : cases) {
+        Variant x = in, y("ignored"), tekst("A");
+        const auto before = port->frames().size();
+        de->zettekst_x_y(x, y, tekst);
+        EXPECT_EQ(sent().at(before), "02 01 00 02 A0 " + field + " 0D") << in.to_text();
+        EXPECT_EQ(sent().at(before + 1), "02 02 00 02 A1 41 00 0D");
+        EXPECT_EQ(x, out) << in.to_text();
+    }
+}
+
+TEST_F(WritesTest, ClosedPortSendsNothing) {
+    close();
+    Variant text("AB"), x(std::int16_t{3}), y;
+    EXPECT_NO_THROW(de->zettekst_x_y(x, y, text));
+    de->dat_leeg();
     EXPECT_TRUE(port->frames().empty());
 }
 
