@@ -1,17 +1,20 @@
 // The serial port object's properties, its checks and trace, and how the marks a tty puts on
-// damaged bytes are taken out.
+// damaged bytes are taken out; and the controller's link members: port object, port number, open
+// and close, panel.
 #include "platform/serial_port.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "support/errors.h"
-#include "support/scripted_port.h"
+#include "support/controller_fixture.h"
 
 namespace quarn7::testing {
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 constexpr auto kInvalid = ErrorNumber::InvalidPropertyValue;
 
 class SerialPortTest : public ::testing::Test {
@@ -149,6 +152,97 @@ TEST(UnmarkLineErrors, AMarkCutByTheReadIsCompletedByTheNext) {
         EXPECT_EQ(hex(first.bytes + rest.bytes), "06 FF 0D") << cut;
         EXPECT_EQ(first.damaged + rest.damaged, 1u) << cut;
     }
+}
+
+using LinkMembers = ControllerTest;
+
+TEST_F(LinkMembers, OpenWritesTheLineSettingsEveryTime) {
+    port->Settings("9600,n,8,1");
+    port->Handshaking(2);
+    open();
+    EXPECT_TRUE(port->PortOpen());
+    EXPECT_EQ(port->opened_settings(), "19200,o,8,1");
+    EXPECT_EQ(port->opened_handshaking(), 0);
+}
+
+TEST_F(LinkMembers, OpeningAnOpenPortTouchesNothing) {
+    open();
+    port->Settings("9600,n,8,1");
+    open();
+    EXPECT_EQ(port->opens(), 1);
+    EXPECT_EQ(port->Settings(), "9600,n,8,1");
+    EXPECT_THAT(messages, IsEmpty());
+
+    diagnostics_on();
+    open();
+    close();
+    close();
+    EXPECT_THAT(messages, ElementsAre("Already open", "Already closed"));
+}
+
+TEST_F(LinkMembers, FailedOpenIsReportedOnlyByMessageBox) {
+    port->refuse_open(ErrorNumber::NoSuchDevice);
+    open();
+    EXPECT_FALSE(port->PortOpen());
+    EXPECT_THAT(messages, IsEmpty());
+    EXPECT_FALSE(de->last_open_error().empty());
+
+    diagnostics_on();
+    open();
+    EXPECT_THAT(messages, ElementsAre("Illegal port number"));
+}
+
+TEST_F(LinkMembers, PortNumberChangesOnlyWhileClosed) {
+    Variant three(std::int16_t{3});
+    de->Poort_nummer(three);
+    EXPECT_EQ(de->Poort_nummer(), Variant(std::int16_t{3}));
+    open();
+    EXPECT_EQ(port->opened_port(), 3);
+    Variant five(std::int16_t{5});
+    de->Poort_nummer(five);
+    EXPECT_EQ(de->Poort_nummer(), Variant(std::int16_t{3}));
+}
+
+TEST(LinkMembersWithoutPort, EveryPortMemberRaisesObjectNotSet) {
+    clsvyx7 de;
+    Variant yes(true);
+    Variant number(std::int16_t{2});
+    EXPECT_EQ(error_of([&] { de.Poort_nummer(); }), ErrorNumber::ObjectNotSet);
+    EXPECT_EQ(error_of([&] { de.Poort_nummer(number); }), ErrorNumber::ObjectNotSet);
+    EXPECT_EQ(error_of([&] { de.OpenClose(yes); }), ErrorNumber::ObjectNotSet);
+}
+
+TEST(LinkMembersWithoutPort, PortObjectMustBeASerialPort) {
+    auto de = std::make_shared<clsvyx7>();
+    Variant controller(std::static_pointer_cast<Object>(de));
+    EXPECT_EQ(error_of([&] { de->mvarComObject(controller); }), ErrorNumber::TypeMismatch);
+    EXPECT_EQ(de->mvarComObject().object(), nullptr);
+}
+
+TEST(LinkMembersWithoutPort, RegelAndKolomKeepWhatTheHostWrote) {
+    clsvyx7 de;
+    Variant seven("7");
+    de.regel(seven);
+    Variant too_big(70000);
+    EXPECT_EQ(error_of([&] { de.kolom(too_big); }), ErrorNumber::Overflow);
+    EXPECT_EQ(de.regel(), Variant(std::int16_t{7}));
+    EXPECT_EQ(de.kolom(), Variant(std::int16_t{0}));
+}
+
+TEST(Settings, NeedsAControllerAndAnInstalledPanel) {
+    auto de = std::make_shared<clsvyx7>();
+    Variant text("panel");
+    EXPECT_EQ(error_of([&] { de->settings(text); }), ErrorNumber::TypeMismatch);
+
+    Variant self(std::static_pointer_cast<Object>(de));
+    set_panel_opener(nullptr);
+    EXPECT_EQ(error_of([&] { de->settings(self); }), ErrorNumber::PanelUnavailable);
+
+    std::shared_ptr<clsvyx7> shown;
+    set_panel_opener([&](std::shared_ptr<clsvyx7> c) { shown = std::move(c); });
+    de->settings(self);
+    EXPECT_EQ(shown, de);
+    set_panel_opener(nullptr);
 }
 
 }  // namespace
