@@ -2,9 +2,8 @@
 // simulated unit: calls the controller by name through IDispatch and through the early-bound
 // vtable, and drives Quarn7.SerialPort directly. Prints "ok - ..." or "FAIL - ..." per check.
 //
-// Usage: quarn7-com-client PORT LOG PORT2 LOG2
-//   PORT: a COM port number whose simulated unit logs its frames to LOG (quarn7-sim --log), for
-//   the controller; PORT2 and LOG2 the same for Quarn7.SerialPort on its own.
+// Usage: quarn7-com-client PORT LOG
+//   PORT: a COM port number whose simulated unit logs its frames to LOG (quarn7-sim --log).
 // clang-format off
 #include "platform/win32/windows_api.h"
 #include <ole2.h>
@@ -25,7 +24,6 @@
 #include "commands/switch_commands.h"
 #include "link/dispatch.h"
 #include "link/wire.h"
-#include "platform/codepage.h"
 #include "platform/win32/wide_text.h"
 #include "sim/hex.h"
 
@@ -145,14 +143,6 @@ VARIANT boolean(bool value) {
     VariantInit(&v);
     V_VT(&v) = VT_BOOL;
     V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-VARIANT by_ref(VARIANT* target) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&v) = target;
     return v;
 }
 
@@ -288,32 +278,6 @@ void write_back_into_bstr(_clsvyx7* controller) {
     SysFreeString(text);
 }
 
-void read_results(_clsvyx7* controller) {
-    struct Case {
-        short item;
-        VARTYPE type;
-    };
-    // The tilt is scaled to degrees (a Double); item 33 stays the decoded 16-bit number.
-    for (const Case c : {Case{45, VT_R8}, Case{46, VT_R8}, Case{33, VT_I2}, Case{50, VT_BSTR}}) {
-        // The item goes in as a Long, so each result type shows the member's own write-back.
-        Var tekst;
-        V_VT(&tekst.v) = VT_I4;
-        V_I4(&tekst.v) = c.item;
-        Var argument;
-        argument.v = by_ref(&tekst.v);
-        Var property;
-        const HRESULT hr = controller->get_lees_waarde(&argument.v, &property.v);
-        V_VT(&argument.v) = VT_EMPTY;  // the reference is not ours to clear
-        check(hr == S_OK && V_VT(&tekst.v) == c.type && V_VT(&property.v) == VT_EMPTY,
-              "lees_waarde " + std::to_string(c.item) + " leaves VARTYPE " + std::to_string(c.type),
-              hresult_text(hr) + " tekst VARTYPE " + std::to_string(V_VT(&tekst.v)));
-    }
-    Var tilt;
-    const HRESULT hr = controller->get_helling_instant(&tilt.v);
-    check(hr == S_OK && V_VT(&tilt.v) == VT_R8, "helling_instant gives a Double",
-          hresult_text(hr) + " VARTYPE " + std::to_string(V_VT(&tilt.v)));
-}
-
 void errors(IDispatch* fresh_dispatch, _clsvyx7* fresh) {
     // Early bound: the HRESULT carries the number, the error object the description.
     short number = 0;
@@ -332,17 +296,6 @@ void errors(IDispatch* fresh_dispatch, _clsvyx7* fresh) {
           hresult_text(hr) + " " + (description ? from_wide(description) : "(none)"));
     SysFreeString(description);
     SysFreeString(source);
-
-    // Late bound: DISP_E_EXCEPTION with the same code in EXCEPINFO.
-    Var result;
-    Invoked late = invoke(fresh_dispatch, L"Poort_nummer", DISPATCH_PROPERTYGET, {}, &result.v);
-    check(late.hr == DISP_E_EXCEPTION && late.exception.scode == automation_hresult(91) &&
-              late.exception.bstrDescription != nullptr,
-          "late bound: EXCEPINFO scode 0x800A005B",
-          hresult_text(late.hr) + " scode " + hresult_text(late.exception.scode));
-    SysFreeString(late.exception.bstrDescription);
-    SysFreeString(late.exception.bstrSource);
-    SysFreeString(late.exception.bstrHelpFile);
 
     struct BadCall {
         const char* what;
@@ -528,49 +481,8 @@ void message_boxes(_clsvyx7* controller, short closed_port) {
     controller->meldingen();
 }
 
-void serial_port_object(short port_number, const SimLog& log) {
-    Ref<ISerialPort> port;
-    CoCreateInstance(CLSID_SerialPort, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialPort, port.out());
-    port->put_CommPort(port_number);
-    BSTR settings = SysAllocString(L"19200,o,8,1");
-    port->put_Settings(settings);
-    SysFreeString(settings);
-    const HRESULT opened = port->put_PortOpen(VARIANT_TRUE);
-    VARIANT_BOOL is_open = VARIANT_FALSE;
-    port->get_PortOpen(&is_open);
-    check(opened == S_OK && is_open == VARIANT_TRUE,
-          "Quarn7.SerialPort opens COM" + std::to_string(port_number), hresult_text(opened));
-    if (is_open != VARIANT_TRUE) return;
-
-    // Bytes cross as characters of code page 1252: code 130 (0x82) travels as U+201A.
-    const std::size_t seen = log.frames().size();
-    const auto* row = quarn7::find_switch_command("kruisdraden_aan");
-    const std::string frame = quarn7::wire::do_command_frame(
-        {.commando_code = row->code, .commando_soort = 0, .lengte_laag = row->lengte_laag});
-    Var output;
-    V_VT(&output.v) = VT_BSTR;
-    const std::wstring characters = to_wide(quarn7::from_cp1252(frame));
-    V_BSTR(&output.v) = SysAllocStringLen(characters.data(), static_cast<UINT>(characters.size()));
-    const HRESULT written = port->put_Output(output.v);
-    const auto frames = log.frames_after(seen, 1);
-    check(written == S_OK && frames.size() == 1 && frames[0] == quarn7::sim::hex_dump(frame),
-          "Output sends one byte per character", frames.empty() ? "no frame" : frames[0]);
-
-    short waiting = 0;
-    for (int i = 0; i < 100 && waiting == 0; ++i) {
-        Sleep(10);
-        port->get_InBufferCount(&waiting);
-    }
-    Var input;
-    port->get_Input(&input.v);
-    short after = -1;
-    port->get_InBufferCount(&after);
-    check(waiting > 0 && V_VT(&input.v) == VT_BSTR &&
-              SysStringLen(V_BSTR(&input.v)) == static_cast<UINT>(waiting) && after == 0,
-          "InBufferCount counts the answer, Input takes it all",
-          std::to_string(waiting) + " waiting, " + std::to_string(after) + " after");
-
-    port->put_PortOpen(VARIANT_FALSE);
+// Quarn7.SerialPort on its own (the VBScript clients drive it through the controller).
+void serial_port_object() {
     Ref<ISerialPort> missing;
     CoCreateInstance(CLSID_SerialPort, nullptr, CLSCTX_INPROC_SERVER, IID_ISerialPort,
                      missing.out());
@@ -583,14 +495,12 @@ void serial_port_object(short port_number, const SimLog& log) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: quarn7-com-client PORT LOG PORT2 LOG2\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: quarn7-com-client PORT LOG\n");
         return 2;
     }
     const auto port_number = static_cast<short>(std::atoi(argv[1]));
     const SimLog log(argv[2]);
-    const auto port_object_number = static_cast<short>(std::atoi(argv[3]));
-    const SimLog port_object_log(argv[4]);
     CoInitialize(nullptr);
     {
         CLSID clsid{};
@@ -618,11 +528,10 @@ int main(int argc, char** argv) {
         if (open_on_unit(controller.p, port_number)) {
             switch_table_by_name(dispatch.p, log);
             write_back_into_bstr(controller.p);
-            read_results(controller.p);
             event_pump_during_a_read(controller.p);
             message_boxes(controller.p, 99);
         }
-        serial_port_object(port_object_number, port_object_log);
+        serial_port_object();
     }
     // Every object released: the DLL may go.
     const auto can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
