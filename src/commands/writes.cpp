@@ -25,11 +25,6 @@ void write_words(LinkState& s, std::int16_t code, std::int16_t lengte_laag) {
     s.lengte_hoog = 0;
 }
 
-void write_byte_value(LinkState& s, std::int16_t code, const Variant& waarde) {
-    write_words(s, code, 1);
-    s.schrijf_data = std::string(1, to_byte(waarde));
-}
-
 // Whole-number conversion first, so a text field is read in the host number format.
 char whole_byte(const Variant& value) {
     return to_byte(value.to_integer());
@@ -125,35 +120,22 @@ void clsvyx7::waarde_schrijven(Variant& tekst) {
     voeruit3();
 }
 
-void clsvyx7::eenheid_lc1(Variant& Waarde) {
+void clsvyx7::write_setting(std::uint8_t code, const Variant& value) {
     const Call call(*this);
-    write_byte_value(s_, write_code("unit of LC counter 1"), Waarde);
+    write_words(s_, code, 1);
+    s_.schrijf_data = std::string(1, to_byte(value));
     voeruit3();
 }
 
-void clsvyx7::eenheid_lc2(Variant& Waarde) {
-    const Call call(*this);
-    write_byte_value(s_, write_code("unit of LC counter 2"), Waarde);
-    voeruit3();
-}
+void clsvyx7::eenheid_lc1(Variant& Waarde) { write_setting(write_code("unit of LC counter 1"), Waarde); }
 
-void clsvyx7::factor_lc1(Variant& Waarde) {
-    const Call call(*this);
-    write_byte_value(s_, write_code("factor of LC counter 1"), Waarde);
-    voeruit3();
-}
+void clsvyx7::eenheid_lc2(Variant& Waarde) { write_setting(write_code("unit of LC counter 2"), Waarde); }
 
-void clsvyx7::factor_lc2(Variant& Waarde) {
-    const Call call(*this);
-    write_byte_value(s_, write_code("factor of LC counter 2"), Waarde);
-    voeruit3();
-}
+void clsvyx7::factor_lc1(Variant& Waarde) { write_setting(write_code("factor of LC counter 1"), Waarde); }
 
-void clsvyx7::eenheid_temperatuur(Variant& Waarde) {
-    const Call call(*this);
-    write_byte_value(s_, write_code("temperature unit"), Waarde);
-    voeruit3();
-}
+void clsvyx7::factor_lc2(Variant& Waarde) { write_setting(write_code("factor of LC counter 2"), Waarde); }
+
+void clsvyx7::eenheid_temperatuur(Variant& Waarde) { write_setting(write_code("temperature unit"), Waarde); }
 
 // "hh:mm|dd-mm-yyyy"; a seconds field after the minutes is ignored.
 void clsvyx7::tijd(Variant& value) {

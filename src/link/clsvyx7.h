@@ -150,6 +150,8 @@ private:
     bool diagnostics_on() const { return s_.meldingen_aan == -1; }
     void show(const std::string& text);  // the message box
     void run_switch(std::uint8_t code, std::uint8_t lengte_laag);
+    // A one-byte setting write under a fixed code.
+    void write_setting(std::uint8_t code, const Variant& value);
     // Sends a do-command or write frame until the unit answers, at most six times.
     void acknowledged_send(const std::string& frame, const std::string& echo);
     bool wait_for_reply_start(SerialPort& port, Clock::duration window);
