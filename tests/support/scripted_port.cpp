@@ -3,7 +3,20 @@
 #include <algorithm>
 #include <utility>
 
+#include "support/protocol.h"
+
 namespace quarn7::testing {
+
+Respond answer_every_frame(std::function<std::string(int item)> data) {
+    return [data = std::move(data)](const std::string& frame) {
+        if (frame.size() < 6 || frame[3] != 1) return Answer{{1ms, "\x06"}};
+        const int item = static_cast<unsigned char>(frame[4]);
+        if (data) return Answer{{1ms, reply_with(data(item))}};
+        int length = 2;
+        for (const auto& row : kDocumentedItems) length = row.item == item ? row.data_bytes : length;
+        return Answer{{1ms, reply_with(std::string(static_cast<std::size_t>(length), '\0'))}};
+    };
+}
 
 void ScriptedPort::arrive(Clock::duration from_now, std::string data, bool damaged) {
     pending_.push_back({clock_.now() + from_now, std::move(data), damaged});

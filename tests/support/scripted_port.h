@@ -38,6 +38,18 @@ inline std::string hex(std::string_view bytes) {
     return sim::hex_dump(bytes);
 }
 
+// A read reply carrying `data`: two leading bytes, the data length low and high, the data, CR.
+inline std::string reply_with(std::string_view data) {
+    const auto n = static_cast<unsigned>(data.size());
+    return std::string{'\x06', '\x02', static_cast<char>(n & 0xFF), static_cast<char>(n >> 8)} +
+           std::string(data) + "\r";
+}
+
+// The unit as most tests want it: ACK 1 ms after every do-command and write; a reply 1 ms after
+// every read request, carrying `data(item)` (by default zero bytes, as many as the item has).
+using Respond = std::function<Answer(const std::string& frame)>;
+Respond answer_every_frame(std::function<std::string(int item)> data = {});
+
 class ScriptedPort : public SerialPort {
 public:
     explicit ScriptedPort(FakeClock& clock) : clock_(clock) {}
