@@ -3,9 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "support/controller_fixture.h"
 
 namespace quarn7::testing {
@@ -127,11 +124,6 @@ TEST_F(DoCommand, LostDeviceRaisesAndTheControllerWorksAfterReopening) {
     EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);
 }
 
-TEST(DoCommandWithoutPort, RaisesObjectNotSet) {
-    clsvyx7 de;
-    EXPECT_EQ(error_of([&] { de.voeruit1(); }), ErrorNumber::ObjectNotSet);
-}
-
 TEST(Exchanges, ReadAnswersWindowsAndRepeats) {
     const std::string full = bytes("06 02 04 00 10 27 00 00 0D");  // item 43: 10000
     const std::string echo = "22B1000D";
@@ -211,27 +203,6 @@ TEST_F(Read, CallsFromTheEventPumpAreRefusedAndNeverTakeTheReply) {
     // Both sends carried the read's own request.
     EXPECT_THAT(port->frames(),
                 ElementsAre(bytes("02 00 00 01 21 0D"), bytes("02 00 00 01 21 0D")));
-}
-
-TEST_F(Read, ConcurrentCallsEachGetTheirOwnReply) {
-    // The unit answers item n with the byte 2n.
-    port->answer_with([](const std::string& frame) {
-        const auto item = static_cast<unsigned char>(frame.at(4));
-        return Answer{
-            {2ms, bytes("06 02 01 00") + std::string(1, static_cast<char>(2 * item)) + "\r"}};
-    });
-    std::vector<std::thread> threads;
-    std::atomic<int> wrong = 0;
-    for (int item : {33, 34, 35, 33}) {
-        threads.emplace_back([&, item] {
-            for (int i = 0; i < 25; ++i) {
-                if (read_item(item) != Variant(static_cast<std::int16_t>(2 * item))) ++wrong;
-            }
-        });
-    }
-    for (auto& t : threads) t.join();
-    EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(port->writes().size(), 100u);
 }
 
 }  // namespace
