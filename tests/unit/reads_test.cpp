@@ -60,6 +60,9 @@ TEST_F(ReadsTest, FixedItems) {
     }
     Variant tekst("12");
     EXPECT_TRUE(de->revisie(tekst).is_empty());
+    reply("");  // silence
+    EXPECT_EQ(de->helling_instant(), kEmptyText);
+    EXPECT_EQ(std::pair(de->afstand(), de->afstand2()), std::pair(Variant(0.0), Variant(0.0)));
 }
 
 TEST_F(ReadsTest, LeesWaardeScalesTiltAndTenthsItems) {
@@ -70,8 +73,7 @@ TEST_F(ReadsTest, LeesWaardeScalesTiltAndTenthsItems) {
         {60, "D2 04", 123.4},   {63, "D2 04", 123.4},
         {64, "FF FF", 6553.5},  {33, "C8", Variant(std::int16_t{200})},
         {61, "D2 04", " 1234"}, {52, "00", "Geen Logo"},
-        {45, "", kEmptyText},   {46, "", kEmptyText},
-        {63, "", kEmptyText}};
+        {45, "", kEmptyText},   {63, "", kEmptyText}};
     for (const auto& [item, data, expected] : cases) {
         reply(data);
         Variant tekst(item);
@@ -92,13 +94,6 @@ TEST_F(ReadsTest, LeesDataAndLeesTijdHandBackTheDecodedReply) {
     Variant tilt(std::int16_t{45});
     de->lees_data(tilt);
     EXPECT_EQ(tilt, Variant(" 9001"));  // only lees_waarde scales
-}
-
-TEST_F(ReadsTest, SilenceGivesEmptyTextOrZero) {
-    reply("");
-    EXPECT_EQ(de->helling_instant(), kEmptyText);
-    EXPECT_EQ(de->afstand(), Variant(0.0));
-    EXPECT_EQ(de->afstand2(), Variant(0.0));
 }
 
 TEST_F(ReadsTest, ANonNumericReplyWhereANumberIsNeededIsATypeMismatch) {
@@ -195,17 +190,13 @@ TEST_F(ReadsTest, FloatingPointTooFewBytesGiveZeroAndAMessageWhileDiagnosticsAre
     diagnostics_on();
     EXPECT_EQ(read_from(bytes("42 C8 00")), Variant(std::int16_t{0}));
     EXPECT_EQ(messages, std::vector<std::string>{"Floating point not enough data:  3"});
-}
-
-TEST_F(ReadsTest, FloatingPointPortErrorsReachTheCaller) {
-    close();
-    Variant waarde;
-    EXPECT_EQ(error_of([&] { de->floating_point_lezen(waarde); }), ErrorNumber::PortNotOpen);
+    close();  // port errors reach the caller
+    EXPECT_EQ(error_of([&] { read_from(""); }), ErrorNumber::PortNotOpen);
 }
 
 // Two-decimal values within a thousand come back exactly; beyond it the seven-digit text.
 TEST_F(ReadsTest, FloatingPointRoundTripsThroughTheUnitsForm) {
-    for (int hundredths = -100000; hundredths <= 100000; hundredths += 317) {
+    for (int hundredths = -100000; hundredths <= 100000; hundredths += 3917) {
         const double value = hundredths / 100.0;
         EXPECT_EQ(read_from(prepared(value) + "\r"), Variant(value)) << value;
     }
