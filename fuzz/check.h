@@ -1,16 +1,10 @@
-// What a fuzz target does when a property fails: say which, then abort so libFuzzer keeps the
-// input as a crash.
+// A failed property: name it (and what it was about), then abort so libFuzzer keeps the input.
 #pragma once
-
 #include <cstdio>
 #include <cstdlib>
-
-namespace quarn7::fuzz {
-
-inline void check(bool ok, const char* property) {
+#include <string_view>
+inline void check(bool ok, const char* property, std::string_view about = {}) {
     if (ok) return;
-    std::fprintf(stderr, "property failed: %s\n", property);
+    std::fprintf(stderr, "property failed: %s %.*s\n", property, int(about.size()), about.data());
     std::abort();
 }
-
-}  // namespace quarn7::fuzz
