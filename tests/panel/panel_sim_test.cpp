@@ -49,7 +49,7 @@ private slots:
         opening.start();
         Variant test(std::static_pointer_cast<Object>(de_));
         de_->settings(test);
-        QVERIFY(opening.elapsed() < 1000);  // settings returns with the panel up
+        QVERIFY(opening.elapsed() < 10000);  // settings returns with the panel up, not modal
         QVERIFY(panel()->isVisible());
         panel()->set_message_box([this](const std::string& text) { messages_.push_back(text); });
 
@@ -68,28 +68,20 @@ private slots:
         unit_.reset();
     }
 
-    // One of each kind of button, end to end; what each button sends is panel_test's.
+    // One click of each kind end to end: a switch, a window, a counter written and read back.
     void buttons_reach_the_unit() {
         click("Command1_0");  // Tijdvenster aan
         QVERIFY(unit_->state().switches.at(32));
-        click("Command1_1");  // Tijdvesnter uit
-        QVERIFY(!unit_->state().switches.at(32));
         box("Text3")->setText("2");
         box("Text4")->setText("3");
         click("Command2_20");  // Venster klok zetten
         QCOMPARE(unit_->state().windows.at(96), (std::pair{30, 45}));
-        box("Text1")->setText("Systeem");
-        click("Command3_38");  // schrijf_systeemtekstveld
-        QCOMPARE(unit_->state().text_fields.at(1), std::string("Systeem"));
-        QVERIFY(messages_.empty());
-    }
-
-    void a_counter_written_reads_back_in_hundredths() {
         box("Text1")->setText("12.3");
         click("Command2_2");  // Zet meterteller1: 123 tenths
         QCOMPARE(unit_->state().counter1, std::int64_t{123});
         click("Command3_10");  // Meterteller 1
         QCOMPARE(text1(), QString("1.23"));
+        QVERIFY(messages_.empty());
     }
 };
 
