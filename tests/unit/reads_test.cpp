@@ -6,7 +6,6 @@
 #include <functional>
 
 #include "commands/command_helpers.h"
-#include "link/wire.h"
 #include "platform/codepage.h"
 #include "platform/conversions.h"
 #include "support/controller_fixture.h"
@@ -23,10 +22,9 @@ protected:
         open();
     }
     // The unit answers every request with a reply carrying `data`; "" for no answer at all.
-    void reply(std::string hex_data) {
-        port->answer_with([data = bytes(hex_data), silent = hex_data.empty()](const std::string&) {
-            return silent ? Answer{} : Answer{{1ms, wire::read_reply(data)}};
-        });
+    void reply(const std::string& hex_data) {
+        port->answer_with(hex_data.empty() ? Respond{}
+                                           : answer_every_frame([d = bytes(hex_data)](int) { return d; }));
     }
     std::string item_sent() const { return hex(port->frames().back().substr(4, 1)); }
     std::string prepared(Variant waarde) {
