@@ -11,22 +11,15 @@ namespace {
 using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
-using ::testing::Not;
 using Times = std::vector<Clock::duration>;
+using Strings = std::vector<std::string>;
 
-const std::string kAck(1, '\x06');
-const std::string kNak(1, '\x15');
-const std::string kMeterAan = "02 01 00 00 26 00 0D";
+const std::string kAck(1, '\x06'), kNak(1, '\x15'), kNoReaction = "No reaction from DE";
 const Times kSixSends = {0ms, 100ms, 200ms, 300ms, 400ms, 500ms};
-const std::string kNoReaction = "No reaction from DE";
-constexpr auto kAcked = Outcome::Acknowledged;
-constexpr auto kRefused = Outcome::Refused;
-constexpr auto kNone = Outcome::NoReaction;
-constexpr auto kReply = Outcome::ReplyReceived;
+constexpr auto kAcked = Outcome::Acknowledged, kRefused = Outcome::Refused;
+constexpr auto kNone = Outcome::NoReaction, kReply = Outcome::ReplyReceived;
 
-// One call against a scripted unit. Messages are those shown with diagnostics on; with them off
-// the same call shows none.
+// One call against a scripted unit; `messages` are shown with diagnostics on, none when off.
 struct Exchange {
     const char* what;
     std::vector<Answer> answers;  // to the first, second, ... frame sent
@@ -34,34 +27,36 @@ struct Exchange {
     Times sends = {};
     Clock::duration took = {};
     Outcome outcome = Outcome::NoReaction;
-    std::vector<std::string> messages = {};
+    Strings messages = {};
     Variant read = {};  // a read's result
     bool fast = false;  // fast reads
 };
 
-void prepare(Controller& c, const Exchange& x, bool diagnostics) {
-    c.open();
-    if (diagnostics) c.diagnostics_on();
-    c.de->set_fast_reads(x.fast);
-    for (const Answer& a : x.answers) c.port->answer(a);
-    for (const Chunk& chunk : x.before) c.port->arrive(chunk.after, chunk.bytes, chunk.damaged);
-}
-
-void expect_ended(const Controller& c, const Exchange& x, bool diagnostics) {
-    EXPECT_THAT(c.send_times(), ElementsAreArray(x.sends));
-    EXPECT_EQ(c.clock.elapsed(), x.took);
-    EXPECT_EQ(c.de->last_outcome(), x.outcome);
-    if (diagnostics) {
-        EXPECT_THAT(c.messages, ElementsAreArray(x.messages));
-    } else {
-        EXPECT_THAT(c.messages, IsEmpty());
+// Every case with diagnostics off and on; every frame sent, repeats too, must be `frame`.
+template <std::size_t N, class Call>
+void run(const Exchange (&cases)[N], const std::string& frame, Call call) {
+    for (const Exchange& x : cases) {
+        for (const bool diagnostics : {false, true}) {
+            SCOPED_TRACE(std::string(x.what) + (diagnostics ? ", diagnostics on" : ""));
+            Controller c;
+            c.open();
+            if (diagnostics) c.diagnostics_on();
+            c.de->set_fast_reads(x.fast);
+            for (const Answer& a : x.answers) c.port->answer(a);
+            for (const Chunk& b : x.before) c.port->arrive(b.after, b.bytes, b.damaged);
+            call(c, x);
+            EXPECT_THAT(c.send_times(), ElementsAreArray(x.sends));
+            EXPECT_EQ(c.clock.elapsed(), x.took);
+            EXPECT_EQ(c.de->last_outcome(), x.outcome);
+            EXPECT_THAT(c.messages, ElementsAreArray(diagnostics ? x.messages : Strings{}));
+            for (const auto& sent : c.port->frames()) EXPECT_EQ(hex(sent), frame);
+        }
     }
 }
 
 TEST(Exchanges, DoCommandAnswersWindowsAndRepeats) {
-    const std::string echo = "226010D";
-    const std::vector<std::string> said = {echo}, refused = {echo, "Command not accepted"},
-                                   silence = {echo, kNoReaction};
+    const std::string echo = "226010D", meter_aan = "02 01 00 00 26 00 0D";
+    const Strings said{echo}, refused{echo, "Command not accepted"}, silence{echo, kNoReaction};
     const Answer ack = {{5ms, kAck}}, nak = {{5ms, kNak}};
     const Answer nak_beside_damage = {{5ms, kNak}, damaged(5ms, "x")};
     // The rest of a damaged answer is not taken for the repeat's answer.
@@ -83,63 +78,25 @@ TEST(Exchanges, DoCommandAnswersWindowsAndRepeats) {
         {"rest of a damaged answer", {damaged_then_rest}, {}, kSixSends, 600ms, kNone, silence},
         {"every answer damaged", all_damaged, {}, kSixSends, 600ms, kNone, silence},
     };
-    for (const Exchange& x : cases) {
-        for (const bool diagnostics : {false, true}) {
-            SCOPED_TRACE(std::string(x.what) + (diagnostics ? ", diagnostics on" : ""));
-            Controller c;
-            prepare(c, x, diagnostics);
-            c.de->meterteller_aan();
-            expect_ended(c, x, diagnostics);
-            for (const auto& frame : c.port->frames()) EXPECT_EQ(hex(frame), kMeterAan);
-            EXPECT_EQ(hex(c.de->state().commando_frame), kMeterAan);
-        }
-    }
-}
-
-class DoCommand : public ControllerTest {};
-
-TEST_F(DoCommand, ClosedPortSendsNothingAndShowsOnlyTheEcho) {
-    diagnostics_on();
-    de->voeruit1();  // a fresh controller's words are all 0
-    EXPECT_THAT(port->writes(), IsEmpty());
-    EXPECT_THAT(messages, ElementsAre("20000D"));
-    EXPECT_EQ(de->last_outcome(), Outcome::PortClosed);
-    EXPECT_EQ(clock.elapsed(), 0ms);
-}
-
-TEST_F(DoCommand, LostDeviceRaisesAndTheControllerWorksAfterReopening) {
-    open();
-    port->answer_with([this](const std::string&) {
-        port->lose_device();
-        return Answer{};
+    run(cases, meter_aan, [&](Controller& c, const Exchange&) {
+        c.de->meterteller_aan();
+        EXPECT_EQ(hex(c.de->state().commando_frame), meter_aan);
     });
-    EXPECT_EQ(error_of([&] { de->meterteller_aan(); }), ErrorNumber::DeviceLost);
-    EXPECT_FALSE(port->PortOpen());
-    EXPECT_LE(clock.elapsed(), 600ms);
-
-    port->answer_with(nullptr);
-    open();
-    port->answer({{1ms, kAck}});
-    de->meterteller_aan();
-    EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);
 }
 
 TEST(Exchanges, ReadAnswersWindowsAndRepeats) {
-    const std::string full = bytes("06 02 04 00 10 27 00 00 0D");  // item 43: 10000
-    const std::string echo = "22B1000D";
-    const std::vector<std::string> said = {echo}, silence = {echo, kNoReaction};
+    const std::string full = bytes("06 02 04 00 10 27 00 00 0D"), echo = "22B1000D";  // 10000
+    const Strings said{echo}, silence{echo, kNoReaction};
     const Times three = {0ms, 300ms, 600ms};
     const Variant none{std::string()}, counter("10000");
-    const Answer reply = {{5ms, full}};
+    const Answer reply = {{5ms, full}}, stale = {{0ms, bytes("06 02 01 00 07 0D")}};
     // Taken as data, the damaged byte would read 10000 + 65536 * x.
     const Answer damaged_reply = {
         {2ms, bytes("06 02 04 00 10 27")}, damaged(2ms, "\x01"), {2ms, bytes("00 00 0D")}};
     const Answer in_pieces = {{10ms, bytes("06 02 04")}, {150ms, bytes("00 10 27 00 00 0D")}};
-    const Answer stale = {{0ms, bytes("06 02 01 00 07 0D")}};
     const std::vector<Answer> nak(3, Answer{{5ms, kNak}}), all_damaged(3, damaged_reply);
     const Exchange cases[] = {
-        // The wait after the request is not cut short.
-        {"reply in the window", {reply}, {}, {0ms}, 100ms, kReply, said, counter},
+        {"reply: the window is waited out", {reply}, {}, {0ms}, 100ms, kReply, said, counter},
         {"silent", {}, {}, three, 900ms, kNone, silence, none},
         {"in two pieces", {in_pieces}, {}, {0ms}, 200ms, kReply, said, counter},
         {"stale bytes first", {reply}, stale, {0ms}, 100ms, kReply, said, counter},
@@ -149,30 +106,40 @@ TEST(Exchanges, ReadAnswersWindowsAndRepeats) {
         {"fast: ends when complete", {reply}, {}, {0ms}, 5ms, kReply, said, counter, true},
         {"fast: damaged as silent", all_damaged, {}, three, 900ms, kNone, silence, none, true},
     };
-    for (const Exchange& x : cases) {
-        for (const bool diagnostics : {false, true}) {
-            SCOPED_TRACE(std::string(x.what) + (diagnostics ? ", diagnostics on" : ""));
-            Controller c;
-            prepare(c, x, diagnostics);
-            EXPECT_EQ(c.read_item(43), x.read);
-            expect_ended(c, x, diagnostics);
-            for (const auto& frame : c.port->frames()) EXPECT_EQ(hex(frame), "02 00 00 01 2B 0D");
-        }
-    }
+    run(cases, "02 00 00 01 2B 0D",
+        [](Controller& c, const Exchange& x) { EXPECT_EQ(c.read_item(43), x.read); });
 }
 
-class Read : public ControllerTest {
+class Transaction : public ControllerTest {
 protected:
     void SetUp() override { open(); }
 };
 
-TEST_F(Read, ClosedPortLeavesTheEcho) {
+TEST_F(Transaction, ClosedPortSendsNothingAndLeavesOnlyTheEcho) {
     close();
+    diagnostics_on();
+    de->voeruit1();  // a fresh controller's words are all 0
+    EXPECT_THAT(messages, ElementsAre("20000D"));
+    EXPECT_EQ(de->last_outcome(), Outcome::PortClosed);
     EXPECT_EQ(read_item(43), Variant("22B1000D"));
-    EXPECT_THAT(port->writes(), IsEmpty());
+    EXPECT_TRUE(port->writes().empty());
+    EXPECT_EQ(clock.elapsed(), 0ms);
 }
 
-TEST_F(Read, FiveBytesAnnouncingFourAreAReplyShortOfData) {
+TEST_F(Transaction, LostDeviceRaisesAndTheControllerWorksAfterReopening) {
+    port->answer_with([this](const std::string&) {
+        port->lose_device();
+        return Answer{};
+    });
+    EXPECT_EQ(error_of([&] { de->meterteller_aan(); }), ErrorNumber::DeviceLost);
+    EXPECT_FALSE(port->PortOpen());
+    acknowledge_everything();
+    open();
+    de->meterteller_aan();
+    EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);
+}
+
+TEST_F(Transaction, FiveBytesAnnouncingFourAreAReplyShortOfData) {
     for (const bool fast : {false, true}) {
         de->set_fast_reads(fast);
         const auto start = clock.elapsed();
@@ -183,26 +150,25 @@ TEST_F(Read, FiveBytesAnnouncingFourAreAReplyShortOfData) {
     EXPECT_EQ(port->writes().size(), 2u);
 }
 
-TEST_F(Read, FailedSendIsAlwaysReportedAndTheAttemptGoesOn) {
+TEST_F(Transaction, FailedSendInAReadIsAlwaysReportedAndTheAttemptGoesOn) {
     port->fail_writes(1);
     port->answer({{5ms, bytes("06 02 01 00 C8 0D")}});
     EXPECT_EQ(read_item(33), Variant(std::int16_t{200}));
-    EXPECT_THAT(messages, ElementsAre("Fout bij sturen commando naar DE"));
+    EXPECT_THAT(messages, ElementsAre("Fout bij sturen commando naar DE"));  // diagnostics off
     EXPECT_EQ(port->writes().size(), 1u);
     EXPECT_EQ(clock.elapsed(), 300ms + 100ms);
 }
 
-TEST_F(Read, CallsFromTheEventPumpAreRefusedAndNeverTakeTheReply) {
+TEST_F(Transaction, CallsFromTheEventPumpAreRefusedAndNeverTakeTheReply) {
     std::vector<std::optional<ErrorNumber>> refused;
     de->set_event_pump([&] { refused.push_back(error_of([&] { de->voeruit1(); })); });
     port->answer({});  // the first request is lost
     port->answer({{5ms, bytes("06 02 01 00 C8 0D")}});
     EXPECT_EQ(read_item(33), Variant(std::int16_t{200}));
-    EXPECT_THAT(refused, Not(IsEmpty()));
+    ASSERT_FALSE(refused.empty());
     EXPECT_THAT(refused, Each(std::optional(ErrorNumber::CallRefused)));
-    // Both sends carried the read's own request.
-    EXPECT_THAT(port->frames(),
-                ElementsAre(bytes("02 00 00 01 21 0D"), bytes("02 00 00 01 21 0D")));
+    const std::string request = bytes("02 00 00 01 21 0D");  // both sends carry the read's own
+    EXPECT_THAT(port->frames(), ElementsAre(request, request));
 }
 
 }  // namespace
