@@ -13,128 +13,109 @@ namespace quarn7::testing {
 namespace {
 
 using I = std::int16_t;
+using Args = std::vector<Variant>;
+using enum MemberKind;
+constexpr auto read = read_request;
 
 struct Slot {
-    std::string signature;  // name, kind, argument names
-    std::vector<Variant> args;
-    std::string frame;  // the first frame sent, hex; "" when nothing is sent
+    std::string signature;   // name, kind, argument names
+    std::string frame = "";  // the first frame sent, hex; "" when nothing is sent
+    Args args = {};
 };
 
 // clang-format off
 const std::vector<Slot> kBeforeSwitches = {
-    {"regel get", {}, ""}, {"regel let value", {I{7}}, ""}, {"kolom get", {}, ""},
-    {"kolom let value", {I{9}}, ""}, {"mvarComObject get", {}, ""},
-    {"mvarComObject set value", {}, "skip"}, {"ComObject let value", {}, "skip"},
-    {"OpenClose method blnValue", {false}, ""}, {"Poort_nummer get", {}, ""},
-    {"Poort_nummer let value", {I{3}}, ""}, {"settings method test", {}, "skip"},
-    {"dat_leeg method", {}, ""}, {"floating_point_lezen method Waarde", {}, "skip"},
-    {"floating_point_zetten method Waarde opdr", {1.5, Variant()}, ""},
+    {"regel get"}, {"regel let value", "", {I{7}}}, {"kolom get"}, {"kolom let value", "", {I{9}}},
+    {"mvarComObject get"}, {"mvarComObject set value", "skip"}, {"ComObject let value", "skip"},
+    {"OpenClose method blnValue", "", {false}}, {"Poort_nummer get"},
+    {"Poort_nummer let value", "", {I{3}}}, {"settings method test", "skip"}, {"dat_leeg method"},
+    {"floating_point_lezen method Waarde", "skip"},
+    {"floating_point_zetten method Waarde opdr", "", {1.5, Variant()}},
 };
-const Slot kColour = {"overlay_wit_zwart_wissel method kleur", {"1"}, "02 01 00 02 91 31 0D"};
+const Slot kColour = {"overlay_wit_zwart_wissel method kleur", "02 01 00 02 91 31 0D", {"1"}};
 const std::vector<Slot> kAfterSwitches = {
-    {"voeruit1 method", {}, "02 00 00 00 00 00 0D"},
-    {"afstand get", {}, "02 00 00 01 2B 0D"}, {"afstand2 get", {}, "02 00 00 01 2C 0D"},
-    {"lees_data get tekst", {I{45}}, "02 00 00 01 2D 0D"},
-    {"lees_tijd get tekst", {I{41}}, "02 00 00 01 29 0D"},
-    {"lees_waarde get tekst", {I{32}}, "02 00 00 01 20 0D"},
-    {"afstand let afstand", {12.3}, "02 04 00 02 23 7B 00 00 00 0D"},
-    {"afstand2 let afstand2", {std::int32_t{70000}}, "02 04 00 02 27 60 AE 0A 00 0D"},
-    {"foto_nummer let Waarde", {I{1000}}, "02 02 00 02 21 E8 03 0D"},
-    {"schrijf_2byte_waarde let tekst", {"1000|33"}, "02 02 00 02 21 E8 03 0D"},
-    {"schrijf_commando let tekst", {"5|63"}, "02 01 00 02 3F 05 0D"},
-    {"kies_systeemtekstveld let value", {I{5}}, "02 01 00 02 A2 05 0D"},
-    {"schrijf_systeemtekstveld let value", {"AB"}, "02 01 00 02 A2 01 0D"},
-    {"schrijf_tekst_veld let value", {"AB"}, "02 04 00 02 A1 41 00 42 00 0D"},
-    {"venster_zetten let value", {"2|3|96"}, "02 04 00 02 60 1E 00 2D 00 0D"},
-    {"waarde_schrijven let tekst", {"5|63.6"}, "02 01 00 02 40 05 0D"},
-    {"eenheid_lc1 let Waarde", {I{3}}, "02 01 00 02 25 03 0D"},
-    {"eenheid_lc2 let Waarde", {I{3}}, "02 01 00 02 26 03 0D"},
-    {"factor_lc1 let Waarde", {I{3}}, "02 01 00 02 29 03 0D"},
-    {"factor_lc2 let Waarde", {I{3}}, "02 01 00 02 2A 03 0D"},
-    {"eenheid_temperatuur let Waarde", {I{3}}, "02 01 00 02 28 03 0D"},
-    {"tijd let value", {"14:05|3-12-2026"}, "02 05 00 02 20 05 0E 03 0C 1A 0D"},
-    {"videoteller let tekst", {"01:02:03"}, "02 03 00 02 24 03 02 01 0D"},
-    {"voeruit3 method", {}, "02 00 00 00 00 0D"},
-    {"voeruit5 method tekst", {Variant()}, "02 00 00 00 00 0D"},
-    {"ZetTekst method tekst veld", {" AB ", I{161}}, "02 02 00 02 A1 41 00 42 00 0D"},
-    {"zettekst_x_y method x y tekst", {I{3}, I{1}, "A"}, "02 01 00 02 A0 03 0D"},
-    {"meldingen method", {}, ""}, {"hooglaag method Waarde hoog laag", {I{1}, {}, {}}, ""},
-    {"revisie get tekst", {"anything"}, "02 00 00 01 32 0D"},
-    {"constante_zelmar5 get tekst", {Variant()}, "02 00 00 01 3B 0D"},
-    {"helling_instant get", {}, "02 00 00 01 2D 0D"},
-    {"helling_instant_ana get", {}, "02 00 00 01 2E 0D"},
+    {"voeruit1 method", "02 00 00 00 00 00 0D"}, {"afstand get", read(43)},
+    {"afstand2 get", read(44)}, {"lees_data get tekst", read(45), {I{45}}},
+    {"lees_tijd get tekst", read(41), {I{41}}}, {"lees_waarde get tekst", read(32), {I{32}}},
+    {"afstand let afstand", "02 04 00 02 23 7B 00 00 00 0D", {12.3}},
+    {"afstand2 let afstand2", "02 04 00 02 27 60 AE 0A 00 0D", {std::int32_t{70000}}},
+    {"foto_nummer let Waarde", "02 02 00 02 21 E8 03 0D", {I{1000}}},
+    {"schrijf_2byte_waarde let tekst", "02 02 00 02 21 E8 03 0D", {"1000|33"}},
+    {"schrijf_commando let tekst", "02 01 00 02 3F 05 0D", {"5|63"}},
+    {"kies_systeemtekstveld let value", "02 01 00 02 A2 05 0D", {I{5}}},
+    {"schrijf_systeemtekstveld let value", "02 01 00 02 A2 01 0D", {"AB"}},
+    {"schrijf_tekst_veld let value", "02 04 00 02 A1 41 00 42 00 0D", {"AB"}},
+    {"venster_zetten let value", "02 04 00 02 60 1E 00 2D 00 0D", {"2|3|96"}},
+    {"waarde_schrijven let tekst", "02 01 00 02 40 05 0D", {"5|63.6"}},
+    {"eenheid_lc1 let Waarde", "02 01 00 02 25 03 0D", {I{3}}},
+    {"eenheid_lc2 let Waarde", "02 01 00 02 26 03 0D", {I{3}}},
+    {"factor_lc1 let Waarde", "02 01 00 02 29 03 0D", {I{3}}},
+    {"factor_lc2 let Waarde", "02 01 00 02 2A 03 0D", {I{3}}},
+    {"eenheid_temperatuur let Waarde", "02 01 00 02 28 03 0D", {I{3}}},
+    {"tijd let value", "02 05 00 02 20 05 0E 03 0C 1A 0D", {"14:05|3-12-2026"}},
+    {"videoteller let tekst", "02 03 00 02 24 03 02 01 0D", {"01:02:03"}},
+    {"voeruit3 method", "02 00 00 00 00 0D"},
+    {"voeruit5 method tekst", "02 00 00 00 00 0D", {Variant()}},
+    {"ZetTekst method tekst veld", "02 02 00 02 A1 41 00 42 00 0D", {" AB ", I{161}}},
+    {"zettekst_x_y method x y tekst", "02 01 00 02 A0 03 0D", {I{3}, I{1}, "A"}},
+    {"meldingen method"}, {"hooglaag method Waarde hoog laag", "", {I{1}, {}, {}}},
+    {"revisie get tekst", read(50), {"x"}}, {"constante_zelmar5 get tekst", read(59), {Variant()}},
+    {"helling_instant get", read(45)}, {"helling_instant_ana get", read(46)},
 };
 // clang-format on
 
-// Interface order: the switch members stand between the floating-point members and voeruit1,
-// with the colour write right after overlay_wit_zwart.
-std::vector<Slot> interface_slots() {
-    std::vector<Slot> slots = kBeforeSwitches;
-    for (const auto& row : kDocumentedSwitches) {
-        slots.push_back({std::string(row.member) + " method", {}, switch_frame(row)});
-        if (row.member == "overlay_wit_zwart") slots.push_back(kColour);
-    }
-    slots.insert(slots.end(), kAfterSwitches.begin(), kAfterSwitches.end());
-    return slots;
-}
-
-std::string signature(const Member& m) {
-    std::string text = std::string(m.name) + " " + std::string(kind_name(m.kind));
-    for (const auto arg : m.arguments) text += " " + std::string(arg);
-    return text;
-}
-
 struct Rig : Controller {
-    Rig() {
+    explicit Rig(bool long_text_first = false) {
         port->answer_with(answer_every_frame());
         open();
+        if (long_text_first) call("schrijf_tekst_veld", Let, {std::string(128, 'a')});
     }
-    Variant call(std::string_view name, MemberKind kind, std::vector<Variant>&& args = {}) {
+    Variant call(std::string_view name, MemberKind kind, Args&& args = {}) {
         return find_member(name, kind)->invoke(*de, args);
+    }
+    Args args_after(std::string_view name, MemberKind kind, Args args) {  // with write-backs
+        find_member(name, kind)->invoke(*de, args);
+        return args;
     }
 };
 
 // Each slot on a controller of its own after a long text write left lengte_hoog 1 behind: a
 // member that forgot a command word would send it.
 TEST(Dispatch, EverySlotInInterfaceOrderSendsItsFirstFrame) {
-    const auto slots = interface_slots();
-    const auto& members = interface_members();
-    ASSERT_EQ(members.size(), slots.size());
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-        const Slot& slot = slots[i];
-        SCOPED_TRACE(slot.signature);
-        EXPECT_EQ(signature(members[i]), slot.signature);
-        EXPECT_EQ(find_member(members[i].name, members[i].kind), &members[i]);
-        if (slot.frame == "skip") continue;
-        Rig rig;
-        const bool leaves_words = slot.signature.starts_with("voeruit");
-        if (!leaves_words) rig.call("schrijf_tekst_veld", MemberKind::Let, {std::string(128, 'a')});
-        const std::size_t before = rig.port->frames().size();
-        std::vector<Variant> args = slot.args;
-        members[i].invoke(*rig.de, args);
-        const auto frames = rig.port->frames();
-        EXPECT_EQ(frames.size() > before ? hex(frames[before]) : "", slot.frame);
+    std::vector<Slot> slots = kBeforeSwitches;
+    for (const auto& row : kDocumentedSwitches) {
+        slots.push_back({std::string(row.member) + " method", switch_frame(row)});
+        if (row.member == "overlay_wit_zwart") slots.push_back(kColour);  // right after it
     }
-    EXPECT_EQ(find_member("afstand", MemberKind::Method), nullptr);
-    EXPECT_EQ(find_member("Afstand", MemberKind::Get), nullptr);  // names are exact
+    slots.insert(slots.end(), kAfterSwitches.begin(), kAfterSwitches.end());
+    ASSERT_EQ(interface_members().size(), slots.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        const Member& m = interface_members()[i];
+        std::string signature = std::string(m.name) + " " + std::string(kind_name(m.kind));
+        for (const auto arg : m.arguments) signature += " " + std::string(arg);
+        EXPECT_EQ(signature, slots[i].signature);
+        EXPECT_EQ(find_member(m.name, m.kind), &m) << signature;
+        if (slots[i].frame == "skip") continue;
+        Rig rig(!signature.starts_with("voeruit"));  // voeruit sends the words as they stand
+        const std::size_t before = rig.port->frames().size();
+        m.invoke(*rig.de, slots[i].args);
+        const auto frames = rig.port->frames();
+        EXPECT_EQ(frames.size() > before ? hex(frames[before]) : "", slots[i].frame) << signature;
+    }
+    EXPECT_FALSE(find_member("afstand", Method) || find_member("Afstand", Get));  // exact names
 }
 
 class DispatchCall : public ::testing::Test, protected Rig {};
 
 TEST_F(DispatchCall, StateAndPortMembersReachTheirOwnFields) {
-    using enum MemberKind;
-    call("regel", Let, {I{7}});
-    call("kolom", Let, {I{9}});
-    EXPECT_EQ(call("regel", Get), Variant(I{7}));
-    EXPECT_EQ(call("kolom", Get), Variant(I{9}));
-    call("meldingen", Method);
-    EXPECT_EQ(de->state().meldingen_aan, -1);
+    const std::pair<const char*, I> fields[] = {{"regel", 7}, {"kolom", 9}, {"Poort_nummer", 3}};
     call("OpenClose", Method, {false});
-    call("Poort_nummer", Let, {I{3}});
-    EXPECT_EQ(call("Poort_nummer", Get), Variant(I{3}));
+    for (const auto& [name, value] : fields) call(name, Let, {value});
+    for (const auto& [name, value] : fields) EXPECT_EQ(call(name, Get), Variant(value)) << name;
     call("OpenClose", Method, {true});
     EXPECT_EQ(port->opened_port(), 3);
-
+    call("meldingen", Method);
+    EXPECT_EQ(de->state().meldingen_aan, -1);
     auto other = std::make_shared<ScriptedPort>(clock);
     call("mvarComObject", Set, {Variant(std::static_pointer_cast<Object>(other))});
     EXPECT_EQ(call("mvarComObject", Get).object(), other);
@@ -145,35 +126,24 @@ TEST_F(DispatchCall, StateAndPortMembersReachTheirOwnFields) {
     EXPECT_TRUE(port->frames().empty());
 }
 
-// One member of each shape: arguments are passed by reference.
-TEST_F(DispatchCall, WriteBacksLandInTheArguments) {
-    const auto invoke = [&](std::string_view name, MemberKind kind, std::vector<Variant> args) {
-        find_member(name, kind)->invoke(*de, args);
-        return args;
-    };
-    using enum MemberKind;
-    EXPECT_EQ(invoke("afstand", Let, {12.3})[0], Variant(I{123}));
-    EXPECT_EQ(invoke("hooglaag", Method, {I{-1}, {}, {}}),
-              (std::vector<Variant>{I{-1}, -1.0, 255.0}));
-    EXPECT_EQ(invoke("ZetTekst", Method, {"  AB  ", I{161}})[0], Variant("AB"));
-    EXPECT_EQ(hex(to_cp1252(invoke("floating_point_zetten", Method, {I{1}, {}})[1].to_text())),
-              "3F 80 00 00");
-    port->inject(bytes("42 C8 00 00 0D"));
-    EXPECT_EQ(invoke("floating_point_lezen", Method, {{}})[0], Variant(100.0));
-    port->answer_with(answer_every_frame([](int) { return bytes("FF FF"); }));
-    EXPECT_EQ(invoke("lees_waarde", Get, {I{45}})[0], Variant(-0.01));
-    EXPECT_TRUE(call("lees_waarde", Get, {I{45}}).is_empty());  // the reply is in tekst only
-    EXPECT_EQ(call("helling_instant", Get), Variant(-0.01));
-}
-
-TEST_F(DispatchCall, WrongArgumentCountIsRefusedBeforeAnythingIsSent) {
+TEST_F(DispatchCall, ArgumentsAreCountedThenPassedByReference) {
     for (std::size_t count : {0u, 2u}) {
-        const auto e = raised([&] { call("lees_waarde", MemberKind::Get, std::vector<Variant>(count)); });
-        ASSERT_TRUE(e) << count;
-        EXPECT_EQ(e->number(), ErrorNumber::InvalidArgument);
+        const auto e = raised([&] { call("lees_waarde", Get, Args(count)); });
+        ASSERT_TRUE(e && e->number() == ErrorNumber::InvalidArgument) << count;
         EXPECT_THAT(e->description(), ::testing::HasSubstr("lees_waarde takes 1 argument(s)"));
     }
     EXPECT_TRUE(port->frames().empty());
+    EXPECT_EQ(args_after("afstand", Let, {12.3}), Args{I{123}});  // one member of each shape
+    EXPECT_EQ(args_after("hooglaag", Method, {I{-1}, {}, {}}), Args({I{-1}, -1.0, 255.0}));
+    EXPECT_EQ(args_after("ZetTekst", Method, {"  AB  ", I{161}}), Args({"AB", I{161}}));
+    const Args single = args_after("floating_point_zetten", Method, {I{1}, {}});
+    EXPECT_EQ(hex(to_cp1252(single[1].to_text())), "3F 80 00 00");
+    port->inject(bytes("42 C8 00 00 0D"));
+    EXPECT_EQ(args_after("floating_point_lezen", Method, {{}}), Args{100.0});
+    port->answer_with(answer_every_frame([](int) { return bytes("FF FF"); }));
+    EXPECT_EQ(args_after("lees_waarde", Get, {I{45}}), Args{-0.01});
+    EXPECT_TRUE(call("lees_waarde", Get, {I{45}}).is_empty());  // the reply is in tekst only
+    EXPECT_EQ(call("helling_instant", Get), Variant(-0.01));
 }
 
 }  // namespace
