@@ -213,6 +213,8 @@ TEST_F(Faults, FourThreadsEachGetTheirOwnReplies) {
     }
     running.clear();  // joins them
     EXPECT_GE(sent, 4 * 2 * 20);
+    ASSERT_TRUE(unit->wait_for_frames(sent, kBounded));
+    for (const auto& f : unit->frames()) EXPECT_NE(f.answer, "") << hex(f.bytes);  // all answered
     EXPECT_EQ(settle().size(), 4u * 2 * 20);  // every frame whole: nothing interleaved or lost
     EXPECT_EQ(unit->noise(), "");
 }

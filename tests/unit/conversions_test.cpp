@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <cstdlib>
 
 #include "platform/codepage.h"
@@ -153,6 +154,8 @@ TEST(Variants, LongAndSingleRangesBooleansAndObjects) {
     EXPECT_EQ(error_of([] { Variant("-2147483649").to_long(); }), kOverflow);
     EXPECT_EQ(Variant("16777217").to_single(), 16777216.0f);
     EXPECT_EQ(error_of([] { Variant(1e300).to_single(); }), kOverflow);
+    EXPECT_EQ(Variant(double{std::numeric_limits<float>::max()}).to_single(),
+              std::numeric_limits<float>::max());  // the bound itself is inside
     EXPECT_TRUE(Variant(std::int32_t{1}).is_numeric() && !Variant(true).is_numeric());
     const std::pair<Variant, bool> booleans[] = {{Variant(), false}, {0.5, true}, {"TRUE", true},
         {"false", false}, {"0", false}, {"-1", true}, {box("True"), true}};
