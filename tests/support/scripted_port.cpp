@@ -13,7 +13,9 @@ Respond answer_every_frame(std::function<std::string(int item)> data) {
         const int item = static_cast<unsigned char>(frame[4]);
         if (data) return Answer{{1ms, reply_with(data(item))}};
         int length = 2;
-        for (const auto& row : kDocumentedItems) length = row.item == item ? row.data_bytes : length;
+        for (const auto& row : kDocumentedItems) {
+            if (row.item == item) length = row.data_bytes;
+        }
         return Answer{{1ms, reply_with(std::string(static_cast<std::size_t>(length), '\0'))}};
     };
 }
