@@ -23,6 +23,7 @@ TEST(FrameReader, EndsFramesAsTheirLengthWordsSayAndPacesArrival) {
         {"02 01 00 00 26 00 0D", true},           {"02 00 00 01 2B 0D", true},
         {"02 04 00 02 23 0D 0D 00 00 0D", true},  {"02 01 00 02 91 2D 31 0D", false},
         {"02 02 00 02 A1 41 00 0D 00 0D", false}, {"02 04 00 02 21 05 06 0D", false},
+        {"02 01 00 02 A1 0D", false},
     };
     const auto next = [](FrameReader& r, auto now) {
         return hex(r.next(now).value_or(ReceivedFrame{}).bytes);
@@ -34,6 +35,9 @@ TEST(FrameReader, EndsFramesAsTheirLengthWordsSayAndPacesArrival) {
         EXPECT_EQ(next(reader, at_once ? t0 : idle - nanoseconds(1)), at_once ? sent : "");
         EXPECT_EQ(next(reader, idle), at_once ? "" : sent);
     }
+    // The simulated unit's options take bytes as hex pairs, a separator only between pairs.
+    EXPECT_EQ(parse_hex("0a:FF 06"), std::optional<std::string>("\x0A\xFF\x06"));
+    EXPECT_EQ(parse_hex("0 6").value_or("none") + parse_hex("060").value_or("none"), "nonenone");
     // Noise around frames is set aside; a start the line leaves unfinished becomes noise.
     FrameReader reader(nanoseconds(0));
     reader.feed(bytes("FF 0D 02 01 00 00 26 00 0D 41 02 01 00"), t0);

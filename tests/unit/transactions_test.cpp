@@ -150,6 +150,13 @@ TEST_F(Transaction, FiveBytesAnnouncingFourAreAReplyShortOfData) {
     EXPECT_EQ(port->writes().size(), 2u);
 }
 
+TEST_F(Transaction, AFastReadOfAReplyWithoutDataEndsOnceItIsIn) {
+    de->set_fast_reads(true);
+    port->answer({{5ms, bytes("06 02 00 00 0D")}});
+    EXPECT_EQ(read_item(42), Variant("22A1000D"));  // item 42 keeps the echo
+    EXPECT_EQ(clock.elapsed(), 5ms);
+}
+
 TEST_F(Transaction, FailedSendInAReadIsAlwaysReportedAndTheAttemptGoesOn) {
     port->fail_writes(1);
     port->answer({{5ms, bytes("06 02 01 00 C8 0D")}});
