@@ -1,33 +1,26 @@
-' A script host of quarn7.dll, run by tests/windows/run with cscript: the controller, made by its
-' ProgID, drives the script's own port object by property name; an error arrives in EXCEPINFO.
-Option Explicit
-
+' quarn7.dll in a script host (cscript, from tests/windows/run): the controller made by its ProgID
+' drives the script's own port object by property name; an error reaches the script in EXCEPINFO.
 Sub Check(ok, name, detail)
     If ok Then WScript.Echo "ok - " & name Else WScript.Echo "FAIL - " & name & ": " & detail
 End Sub
-
-' The seven properties of a serial-port control; an acknowledgement always waits in Input.
+' The seven properties of a serial-port control, one a Public statement as Wine's VBScript wants.
 Class HostPort
     Public PortOpen
     Public CommPort
     Public Settings
     Public Handshaking
+    Public InBufferCount
+    Public Input
     Public Sent
     Public Property Let Output(frame)
         Sent = Sent & frame
     End Property
-    Public Property Get InBufferCount()
-        InBufferCount = 1
-    End Property
-    Public Property Get Input()
-        Input = Chr(6)
-    End Property
 End Class
-
-Dim c, port
-Set c = CreateObject("Quarn7.clsvyx7")
 Set port = New HostPort
 port.CommPort = 7
+port.InBufferCount = 1  ' an acknowledgement always waits
+port.Input = Chr(6)
+Set c = CreateObject("Quarn7.clsvyx7")
 Set c.mvarComObject = port
 c.OpenClose True
 c.kruisdraden_aan
