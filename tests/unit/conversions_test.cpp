@@ -68,6 +68,7 @@ TEST(Conversions, NumbersInText) {
     EXPECT_DOUBLE_EQ(leading_number(Variant("3.25")), 3.25);
     EXPECT_DOUBLE_EQ(Variant("2,5").to_double(), 2.5);
     EXPECT_EQ(host_number_text(-1.5e20), "-1,5E+20");
+    EXPECT_EQ(host_number_text(1.0 / 3), "0,333333333333333");  // double unless told otherwise
     EXPECT_EQ(host_number_text(1.0f / 3, true), "0,3333333");
     EXPECT_EQ(Variant(0.1f).to_text(), "0,1");
     EXPECT_EQ(signed_form(9.5), " 9.5");  // the forms keep their point

@@ -102,8 +102,9 @@ TEST(Responder, WritesAndSwitchesReadBackAndStay) {
             << step;
     }
     Responder unit;
-    // Text: the character count in the length words, two bytes a character in the data.
-    acked(unit, {write_frame(160, "05"), "02 02 00 02 A1 41 00 E9 00 0D", write_frame(162, "01"),
+    // Text: the character count in the length words, two bytes a character in the data; field 1
+    // until another is chosen.
+    acked(unit, {"02 01 00 02 A1 5A 00 0D", write_frame(160, "05"), "02 02 00 02 A1 41 00 E9 00 0D", write_frame(162, "01"),
                  write_frame(161, "53 00 59 00"), write_frame(130, "00 00 69 01"),
                  write_frame(70, "80"), "02 01 00 02 91 2D 31 0D"});  // the last: colour "-1"
     EXPECT_EQ(unit.state().text_fields, (std::map<int, std::string>{{1, "SY"}, {5, "A\xE9"}}));

@@ -145,7 +145,8 @@ TEST_F(WritesTest, ZetTekstTrimsWritesBackAndCountsCharacters) {
 
 TEST_F(WritesTest, ZettekstXYClampsTheFieldAndWritesItBack) {
     const std::tuple<Variant, std::string, Variant> cases[] = {
-        {I{0}, "01", I{1}}, {I{20}, "10", I{16}}, {" 16 ", "10", " 16 "}, {2.5, "02", 2.5}};
+        {I{0}, "01", I{1}}, {" 1 ", "01", " 1 "}, {I{20}, "10", I{16}}, {" 16 ", "10", " 16 "},
+        {2.5, "02", 2.5}};
     for (const auto& [in, field, out] : cases) {
         Variant x = in, y("ignored"), tekst("A");
         const auto before = port->frames().size();
