@@ -14,7 +14,6 @@
 #include "link/clsvyx7.h"
 #include "platform/termios_port.h"
 #include "sim/simulated_unit.h"
-#include "support/errors.h"
 #include "support/protocol.h"
 #include "support/scripted_port.h"
 

@@ -8,7 +8,6 @@
 #include <functional>
 #include <thread>
 
-#include "support/errors.h"
 #include "support/pty.h"
 #include "support/scripted_port.h"
 

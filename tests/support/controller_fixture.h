@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "link/clsvyx7.h"
-#include "support/errors.h"
 #include "support/scripted_port.h"
 
 namespace quarn7::testing {
@@ -20,18 +19,13 @@ struct Controller {
         de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
     }
 
-    void open() {
-        Variant yes(true);
-        de->OpenClose(yes);
+    void open() { switch_port(true); }
+    void close() { switch_port(false); }
+    void switch_port(bool on) {
+        Variant v(on);
+        de->OpenClose(v);
     }
-    void close() {
-        Variant no(false);
-        de->OpenClose(no);
-    }
-    void diagnostics_on() {
-        if (de->state().meldingen_aan != -1) de->meldingen();
-    }
-    // ACK shortly after every frame.
+    void diagnostics_on() { if (de->state().meldingen_aan != -1) de->meldingen(); }
     void acknowledge_everything() {
         port->answer_with([](const std::string&) { return Answer{{1ms, std::string(1, '\x06')}}; });
     }
@@ -41,7 +35,6 @@ struct Controller {
         de->lees_data(tekst);
         return tekst;
     }
-    // When each frame went out, on the fake clock.
     std::vector<Clock::duration> send_times() const {
         std::vector<Clock::duration> out;
         for (const auto& w : port->writes()) out.push_back(w.at.time_since_epoch());

@@ -74,11 +74,8 @@ void ScriptedPort::deliver_due() {
     auto due = std::find_if(pending_.begin(), pending_.end(),
                             [&](const auto& p) { return p.at > clock_.now(); });
     for (auto it = pending_.begin(); it != due; ++it) {
-        if (it->damaged) {
-            note_line_error(it->bytes.size());
-        } else {
-            buffer_ += it->bytes;
-        }
+        if (it->damaged) note_line_error(it->bytes.size());
+        if (!it->damaged) buffer_ += it->bytes;
     }
     pending_.erase(pending_.begin(), due);
 }

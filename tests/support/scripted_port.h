@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
@@ -31,11 +32,23 @@ inline Chunk damaged(Clock::duration after, std::string bytes) {
 using Answer = std::vector<Chunk>;
 
 // Byte strings from hex and back: bytes("02 01 00 00 26 00 0D"), hex(frame).
-inline std::string bytes(std::string_view hex) {
-    return sim::parse_hex(hex).value();
+inline std::string bytes(std::string_view hex) { return sim::parse_hex(hex).value(); }
+inline std::string hex(std::string_view bytes) { return sim::hex_dump(bytes); }
+
+// What a call raised, for tests that expect an error (or none), and just its number.
+template <class Call>
+std::optional<Error> raised(Call&& call) {
+    try {
+        std::forward<Call>(call)();
+    } catch (const Error& e) {
+        return e;
+    }
+    return std::nullopt;
 }
-inline std::string hex(std::string_view bytes) {
-    return sim::hex_dump(bytes);
+template <class Call>
+std::optional<ErrorNumber> error_of(Call&& call) {
+    const auto e = raised(std::forward<Call>(call));
+    return e ? std::optional(e->number()) : std::nullopt;
 }
 
 // A read reply carrying `data`: two leading bytes, the data length low and high, the data, CR.
@@ -62,9 +75,7 @@ public:
     // Queues the answer to the next written frame (frames beyond the queue get `respond`'s
     // answer, or none).
     void answer(Answer answer) { answers_.push_back(std::move(answer)); }
-    void answer_with(std::function<Answer(const std::string& frame)> respond) {
-        respond_ = std::move(respond);
-    }
+    void answer_with(Respond respond) { respond_ = std::move(respond); }
     // Bytes already waiting in the receive buffer.
     void inject(std::string bytes) { buffer_ += bytes; }
     // Bytes arriving at a moment of the fake clock, whatever is written.
@@ -110,7 +121,7 @@ private:
     };
     std::vector<Arrival> pending_;  // sorted by time
     std::deque<Answer> answers_;
-    std::function<Answer(const std::string&)> respond_;
+    Respond respond_;
     std::vector<Written> writes_;
     int failing_writes_ = 0;
     ErrorNumber write_error_ = ErrorNumber::PortIo;

@@ -9,7 +9,7 @@
 
 #include "platform/codepage.h"
 #include "platform/variant.h"
-#include "support/errors.h"
+#include "support/scripted_port.h"
 
 namespace quarn7::testing {
 namespace {
