@@ -1,8 +1,6 @@
 // The controller over a real pseudo-terminal against a simulated unit that misbehaves on purpose:
-// every call ends in bounded time with the outcome, message or error it should, and the next call
-// on the same controller works. On a busy machine an answer may miss its 0.1 s window and the
-// controller rightly sends again, so these check outcomes, values and what each frame holds; the
-// exact repeats are pinned on the scripted port.
+// every call ends in bounded time as it should, and the next call works. On a busy machine an
+// answer may miss its 0.1 s window and go again: exact repeats are pinned on the scripted port.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -182,8 +180,7 @@ TEST_F(Faults, SecondProgramOnTheSameDeviceIsTurnedAwayClearly) {
 }
 
 // Four threads share one controller, each writing a value only it writes and reading it back: a
-// reply taken by the wrong call shows as a wrong value. The unit answers at once, in time even on
-// a busy machine.
+// reply taken by the wrong call shows as a wrong value. The unit answers at once, in time if busy.
 TEST_F(Faults, FourThreadsEachGetTheirOwnReplies) {
     de->OpenClose(no);
     connect(sim::SimulatedUnit::Builder().paced(false).turnaround(0us));

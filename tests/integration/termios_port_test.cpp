@@ -19,7 +19,6 @@ using Steady = std::chrono::steady_clock;
 class TermiosPortTest : public ::testing::Test {
 protected:
     TermiosPortTest() { port.bind(pty.path()); }
-    // The description of what `call` raised, which must be `number`.
     std::string failure(ErrorNumber number, const std::function<void()>& call) {
         const auto e = raised(call);
         EXPECT_EQ(e ? e->number() : ErrorNumber{}, number);
@@ -36,12 +35,10 @@ TEST_F(TermiosPortTest, SettingsReachTheLine) {
     constexpr tcflag_t kCflags = kOn | PARODD | CMSPAR | CSTOPB | CRTSCTS;
     constexpr tcflag_t kIflags = ICRNL | INLCR | IGNCR | ISTRIP | IGNPAR | IGNBRK | BRKINT | kMarks;
     const std::tuple<const char*, int, speed_t, tcflag_t, tcflag_t> cases[] = {
-        {"19200,o,8,1", 0, B19200, kOn | PARODD, 0},
+        {"19200,o,8,1", 0, B19200, kOn | PARODD, 0}, {"115200,n,8,1", 0, B115200, kOn, 0},
         {"9600,e,7,2", 2, B9600, kOn | CSTOPB | CRTSCTS, 0},
         {"1200,m,5,1", 1, B1200, kOn | PARODD | CMSPAR, kFlow},
-        {"38400,s,6,1.5", 3, B38400, kOn | CMSPAR | CSTOPB | CRTSCTS, kFlow},
-        {"115200,n,8,1", 0, B115200, kOn, 0},
-    };
+        {"38400,s,6,1.5", 3, B38400, kOn | CMSPAR | CSTOPB | CRTSCTS, kFlow}};
     for (const auto& [settings, handshaking, speed, cflags, flow] : cases) {
         port.Settings(settings);
         port.Handshaking(handshaking);

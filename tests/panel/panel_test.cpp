@@ -103,7 +103,6 @@ class PanelTest : public QObject {
     std::vector<std::string> messages_;
     std::map<int, std::string> item_data_;
     int not_busy_ = 0;
-
 private slots:
     void init() {
         panel::install();
@@ -111,7 +110,6 @@ private slots:
         controller_on(port_, true);
         panel()->set_message_box([this](const std::string& text) { messages_.push_back(text); });
     }
-
     void cleanup() {
         QCOMPARE(std::exchange(not_busy_, 0), 0);
         QCOMPARE(std::exchange(messages_, {}), std::vector<std::string>{});  // none unexpected
@@ -176,9 +174,8 @@ private slots:
 
         // The system text; the 16 test lines: line n, then "Dit is regel <seconds>" padded to 50.
         box("Text1")->setText("Hallo");
-        QCOMPARE(click("Command3_38"),
-                 (QStringList{"02 01 00 02 A2 01 0D",
-                              "02 0A 00 02 A1 48 00 61 00 6C 00 6C 00 6F 00 0D"}));
+        const char* hallo = "02 0A 00 02 A1 48 00 61 00 6C 00 6C 00 6F 00 0D";  // "Hallo"
+        QCOMPARE(click("Command3_38"), (QStringList{"02 01 00 02 A2 01 0D", hallo}));
         QCOMPARE(text1(), QString("Hallo"));
         const int since = QTime::currentTime().msecsSinceStartOfDay() / 1000;
         const QStringList lines = click("Command5");
@@ -196,9 +193,8 @@ private slots:
     void port_buttons() {
         box("Text6")->setText("3");
         // Close, Open; diagnostics on: Open and Close twice each; off: Close; on again.
-        for (const char* name : {"4_1", "4_0", "7", "4_0", "4_1", "4_1", "7", "4_1", "7"}) {
+        for (const char* name : {"4_1", "4_0", "7", "4_0", "4_1", "4_1", "7", "4_1", "7"})
             click(QString("Command") + name);
-        }
         QCOMPARE(port_->opened_port(), std::int16_t{3});
         QCOMPARE(std::exchange(messages_, {}),
                  (std::vector<std::string>{"Already open", "Already closed"}));
@@ -216,8 +212,7 @@ private slots:
         QCOMPARE(shown, QString("Already closed|"));
     }
 
-    // A member error shows and the panel goes on; reopened, it shows its first texts, for the new
-    // controller.
+    // A member error shows, the panel goes on; reopened for a new controller, it starts afresh.
     void errors_do_not_stop_the_panel_and_reopening_restores_initial_texts() {
         box("Text1")->setText("abc");
         QVERIFY(click("Command2_16").empty());
@@ -231,9 +226,8 @@ private slots:
         controller_on(other_port, true);
         for (const auto& [name, first] : kFirstTexts) QCOMPARE(box(name)->text(), QString(first));
         QString enabled;  // Text20 to Text22 take typing; Text23 to Text25 are shown only
-        for (int n = 20; n <= 25; ++n) {
+        for (int n = 20; n <= 25; ++n)
             enabled += box(QString("Text%1").arg(n))->isEnabled() ? 'y' : 'n';
-        }
         QVERIFY(panel()->isVisible());
         QCOMPARE(enabled, QString("yyynnn"));
         click("Command1_0");

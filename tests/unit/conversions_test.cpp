@@ -15,9 +15,7 @@ namespace quarn7::testing {
 namespace {
 
 constexpr std::optional<ErrorNumber> kNone;
-constexpr auto kTypeMismatch = ErrorNumber::TypeMismatch;
-constexpr auto kOverflow = ErrorNumber::Overflow;
-constexpr auto kInvalid = ErrorNumber::InvalidArgument;
+using enum ErrorNumber;
 
 // A host's text box: its default property is its text.
 struct TextBox : Object {
@@ -34,16 +32,16 @@ TEST(Conversions, WholeNumbersRoundHalvesToEvenAndOverflowOutsideTheirWidth) {
     EXPECT_EQ(std::tuple(to_int16(32767.4), to_int16(-32768.5), to_int32(-2147483648.5)),
               std::tuple(32767, -32768, -2147483647 - 1));  // the even neighbour is inside
     for (double x : {32767.5, -32769.0, std::nan("")})
-        EXPECT_EQ(error_of([&] { to_int16(x); }), kOverflow) << x;
+        EXPECT_EQ(error_of([&] { to_int16(x); }), Overflow) << x;
     for (double x : {2147483647.5, -2147483649.0})
-        EXPECT_EQ(error_of([&] { to_int32(x); }), kOverflow) << x;
+        EXPECT_EQ(error_of([&] { to_int32(x); }), Overflow) << x;
     EXPECT_EQ(std::tuple(to_byte(254.5), to_byte(-0.5), to_byte(1.5)),
               std::tuple('\xFE', '\0', '\x02'));
-    for (double n : {255.5, -0.6}) EXPECT_EQ(error_of([&] { to_byte(n); }), kInvalid) << n;
+    for (double n : {255.5, -0.6}) EXPECT_EQ(error_of([&] { to_byte(n); }), InvalidArgument) << n;
     set_host_decimal_separator(',');
     EXPECT_EQ(to_byte(Variant("2,5")), '\x02');
-    EXPECT_EQ(error_of([] { to_byte(Variant("2.5")); }), kTypeMismatch);
-    EXPECT_EQ(error_of([] { to_byte(Variant(true)); }), kInvalid);  // -1
+    EXPECT_EQ(error_of([] { to_byte(Variant("2.5")); }), TypeMismatch);
+    EXPECT_EQ(error_of([] { to_byte(Variant(true)); }), InvalidArgument);  // -1
 }
 
 // The leading number reads with a point, whatever the host separator; host numbers follow it.
@@ -59,8 +57,7 @@ TEST(Conversions, NumbersInText) {
         {'.', "12a", {}}, {'.', "1 2", {}}, {'.', "--1", {}}, {',', "1,5E-1", 0.15}};
     for (const auto& [separator, text, value] : host) {
         set_host_decimal_separator(separator);
-        EXPECT_EQ(error_of([&] { parse_host_number(text); }), value ? kNone : kTypeMismatch)
-            << text;
+        EXPECT_EQ(error_of([&] { parse_host_number(text); }), value ? kNone : TypeMismatch) << text;
         EXPECT_DOUBLE_EQ(value ? parse_host_number(text) : 0, value.value_or(0)) << text;
     }
     set_host_decimal_separator(',');
@@ -108,7 +105,7 @@ TEST(Text, HelpersAndCodePage) {
     EXPECT_EQ(split("a| b||c ", '|'), (Fields{"a", " b", "", "c "}));
     EXPECT_EQ(split("", '|'), Fields{});
     EXPECT_EQ(field(split("5", '|'), 0), "5");
-    EXPECT_EQ(error_of([] { field(split("5", '|'), 1); }), ErrorNumber::SubscriptOutOfRange);
+    EXPECT_EQ(error_of([] { field(split("5", '|'), 1); }), SubscriptOutOfRange);
     EXPECT_EQ(trim_spaces("\t x  "), "\t x");
     EXPECT_EQ(hex_form(0) + hex_form(13) + hex_form(0xABCDEF), "0DABCDEF");
     std::string all;
@@ -141,10 +138,10 @@ TEST(Variants, ConvertEveryType) {
         {"abc", {}, {}, "abc"}, {"", {}, {}, ""}, {true, -1, -1, "True"},
         {box("41.5"), 41.5, 42, "41.5"}, {box(std::int16_t{9}), 9, 9, "9"}};
     for (const auto& [value, number, integer, text] : rows) {
-        EXPECT_EQ(error_of([&] { value.to_double(); }), number ? kNone : kTypeMismatch) << text;
+        EXPECT_EQ(error_of([&] { value.to_double(); }), number ? kNone : TypeMismatch) << text;
         EXPECT_DOUBLE_EQ(number ? value.to_double() : 0, number.value_or(0)) << text;
         EXPECT_EQ(error_of([&] { value.to_integer(); }),
-                  integer ? kNone : number ? kOverflow : kTypeMismatch) << text;
+                  integer ? kNone : number ? Overflow : TypeMismatch) << text;
         EXPECT_EQ(integer ? value.to_integer() : 0, integer.value_or(0)) << text;
         EXPECT_EQ(integer ? value.to_long() : 0, integer.value_or(0)) << text;
         EXPECT_EQ(value.to_text(), text) << text;
@@ -154,22 +151,22 @@ TEST(Variants, ConvertEveryType) {
 TEST(Variants, LongAndSingleRangesBooleansAndObjects) {
     EXPECT_EQ(Variant("2147483647").to_long(), 2147483647);
     EXPECT_EQ(Variant(2147483646.5).to_long(), 2147483646);
-    EXPECT_EQ(error_of([] { Variant("-2147483649").to_long(); }), kOverflow);
+    EXPECT_EQ(error_of([] { Variant("-2147483649").to_long(); }), Overflow);
     EXPECT_EQ(Variant("16777217").to_single(), 16777216.0f);
-    EXPECT_EQ(error_of([] { Variant(1e300).to_single(); }), kOverflow);
+    EXPECT_EQ(error_of([] { Variant(1e300).to_single(); }), Overflow);
     EXPECT_EQ(Variant(double{std::numeric_limits<float>::max()}).to_single(),
               std::numeric_limits<float>::max());  // the bound itself is inside
     EXPECT_TRUE(Variant(std::int32_t{1}).is_numeric() && !Variant(true).is_numeric());
     const std::pair<Variant, bool> booleans[] = {{Variant(), false}, {0.5, true}, {"TRUE", true},
         {"false", false}, {"0", false}, {"-1", true}, {box("True"), true}};
     for (const auto& [value, expected] : booleans) EXPECT_EQ(value.to_bool(), expected) << expected;
-    EXPECT_EQ(error_of([] { Variant("yes").to_bool(); }), kTypeMismatch);
+    EXPECT_EQ(error_of([] { Variant("yes").to_bool(); }), TypeMismatch);
     const Variant no_default(std::make_shared<Object>()), nothing(std::shared_ptr<Object>{});
-    EXPECT_EQ(error_of([&] { no_default.to_double(); }), kTypeMismatch);  // no default property
-    EXPECT_EQ(error_of([&] { no_default.to_text(); }), kTypeMismatch);
-    EXPECT_EQ(error_of([&] { no_default.to_bool(); }), kTypeMismatch);
+    EXPECT_EQ(error_of([&] { no_default.to_double(); }), TypeMismatch);  // no default property
+    EXPECT_EQ(error_of([&] { no_default.to_text(); }), TypeMismatch);
+    EXPECT_EQ(error_of([&] { no_default.to_bool(); }), TypeMismatch);
     EXPECT_EQ(nothing.type(), VarType::Object);
-    EXPECT_EQ(error_of([&] { nothing.to_text(); }), ErrorNumber::ObjectNotSet);
+    EXPECT_EQ(error_of([&] { nothing.to_text(); }), ObjectNotSet);
 }
 
 }  // namespace

@@ -23,8 +23,7 @@ TEST(FrameReader, EndsFramesAsTheirLengthWordsSayAndPacesArrival) {
         {"02 01 00 00 26 00 0D", true},           {"02 00 00 01 2B 0D", true},
         {"02 04 00 02 23 0D 0D 00 00 0D", true},  {"02 01 00 02 91 2D 31 0D", false},
         {"02 02 00 02 A1 41 00 0D 00 0D", false}, {"02 04 00 02 21 05 06 0D", false},
-        {"02 01 00 02 A1 0D", false},
-    };
+        {"02 01 00 02 A1 0D", false}};
     const auto next = [](FrameReader& r, auto now) {
         return hex(r.next(now).value_or(ReceivedFrame{}).bytes);
     };
@@ -92,8 +91,7 @@ TEST(Responder, WritesAndSwitchesReadBackAndStay) {
         {write_frame(74, "02"), 35, "02"}, {write_frame(75, "02"), 38, "00"},  // 38: NTSC is 0
         {write_frame(201, "03 00"), 52, "03"}, {"overlay_uit", 39, "00"},
         {"tekst_schaduw_aan", 36, "01"}, {"Venster_schaduw_aan", 37, "01"},
-        {"automatisch_EEx_logo_aan", 54, "01"},
-    };
+        {"automatisch_EEx_logo_aan", 54, "01"}};
     // clang-format on
     for (const auto& [step, item, data] : cases) {
         Responder unit;
@@ -104,7 +102,8 @@ TEST(Responder, WritesAndSwitchesReadBackAndStay) {
     Responder unit;
     // Text: the character count in the length words, two bytes a character in the data; field 1
     // until another is chosen.
-    acked(unit, {"02 01 00 02 A1 5A 00 0D", write_frame(160, "05"), "02 02 00 02 A1 41 00 E9 00 0D", write_frame(162, "01"),
+    acked(unit, {"02 01 00 02 A1 5A 00 0D", write_frame(160, "05"),
+                 "02 02 00 02 A1 41 00 E9 00 0D", write_frame(162, "01"),
                  write_frame(161, "53 00 59 00"), write_frame(130, "00 00 69 01"),
                  write_frame(70, "80"), "02 01 00 02 91 2D 31 0D"});  // the last: colour "-1"
     EXPECT_EQ(unit.state().text_fields, (std::map<int, std::string>{{1, "SY"}, {5, "A\xE9"}}));

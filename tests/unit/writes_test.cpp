@@ -83,7 +83,7 @@ TEST_F(WritesTest, ValueBytesAndWriteBacksWithEitherDecimalSeparator) {
     });
 }
 
-TEST_F(WritesTest, ConversionFailuresSendNothing) {
+TEST_F(WritesTest, ConversionFailuresAndHooglaagSendNothing) {
     using enum ErrorNumber;
     // clang-format off
     const std::pair<Let, std::vector<std::pair<Variant, ErrorNumber>>> cases[] = {
@@ -109,9 +109,6 @@ TEST_F(WritesTest, ConversionFailuresSendNothing) {
         }
     }
     EXPECT_TRUE(port->frames().empty());
-}
-
-TEST_F(WritesTest, HooglaagSplitsWithoutSending) {
     for (double w = -70000.25; w < 70000; w += 37.75) {  // laag + 256 * hoog == Waarde
         Variant waarde(w), hoog, laag;
         de->hooglaag(waarde, hoog, laag);
@@ -122,25 +119,21 @@ TEST_F(WritesTest, HooglaagSplitsWithoutSending) {
     EXPECT_TRUE(port->frames().empty());
 }
 
-TEST_F(WritesTest, SystemTextFollowsEvenARefusedSelection) {
-    Variant text("AB");
+TEST_F(WritesTest, SystemTextFollowsARefusedSelectionZetTekstTrimsWritesBackCountsCharacters) {
+    Variant text("AB"), tekst("  Hallo  "), veld(I{130}), long_text(std::string(300, 'x'));
+    Variant code("107abc"), blanks("   "), tie(130.5);
     port->answer(Answer{{1ms, bytes("15")}});
     de->schrijf_systeemtekstveld(text);
-    EXPECT_THAT(sent(), ElementsAre("02 01 00 02 A2 01 0D", "02 04 00 02 A1 41 00 42 00 0D"));
-}
-
-TEST_F(WritesTest, ZetTekstTrimsWritesBackAndCountsCharacters) {
-    Variant tekst("  Hallo  "), veld(I{130}), long_text(std::string(300, 'x')), code("107abc");
-    Variant blanks("   "), tie(130.5);
     de->ZetTekst(tekst, veld);
     de->ZetTekst(long_text, code);
     de->ZetTekst(blanks, tie);
     EXPECT_EQ(tekst, Variant("Hallo"));
     EXPECT_EQ(blanks, Variant(""));
     // The length words count characters (300); the data still has two bytes each.
-    EXPECT_THAT(sent(), ElementsAre("02 05 00 02 82 48 00 61 00 6C 00 6C 00 6F 00 0D",
+    EXPECT_THAT(sent(), ElementsAre("02 01 00 02 A2 01 0D", "02 04 00 02 A1 41 00 42 00 0D",
+                                    "02 05 00 02 82 48 00 61 00 6C 00 6C 00 6F 00 0D",
                                     ::testing::StartsWith("02 2C 01 02 6B"), "02 00 00 02 82 0D"));
-    EXPECT_EQ(port->frames().at(1).size(), 6u + 600u);
+    EXPECT_EQ(port->frames().at(3).size(), 6u + 600u);
 }
 
 TEST_F(WritesTest, ZettekstXYClampsTheFieldAndWritesItBack) {
