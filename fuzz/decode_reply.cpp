@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "check.h"
-#include "link/read_items.h"
-#include "link/wire.h"
+#include "protocol/read_items.h"
+#include "protocol/frame.h"
 #include "platform/error.h"
 
 namespace quarn7::fuzz {

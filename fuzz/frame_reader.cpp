@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "check.h"
-#include "link/wire.h"
+#include "protocol/frame.h"
 #include "sim/simulated_unit.h"
 
 namespace quarn7::fuzz {
@@ -36,7 +36,7 @@ struct Output {
 // time: the unit answers from that time on.
 void drain(sim::FrameReader& reader, Time now, Output& out) {
     while (const auto frame = reader.next(now)) {
-        check(frame->bytes.size() >= sim::kShortestFrame, "a frame is at least 6 bytes");
+        check(frame->bytes.size() >= wire::kShortestFrame, "a frame is at least 6 bytes");
         check(frame->bytes.front() == wire::STX && frame->bytes.back() == wire::CR,
               "a frame runs from STX to CR");
         check(out.frames.empty() || frame->received >= out.last_received,

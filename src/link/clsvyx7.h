@@ -20,11 +20,11 @@
 #include <string_view>
 #include <thread>
 
-#include "commands/switch_commands.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/variant.h"
+#include "protocol/switch_commands.h"
 
 namespace quarn7 {
 

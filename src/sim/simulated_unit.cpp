@@ -16,7 +16,7 @@
 #include <system_error>
 #include <thread>
 
-#include "link/wire.h"
+#include "protocol/frame.h"
 #include "sim/frame_reader.h"
 #include "sim/responder.h"
 
@@ -233,7 +233,8 @@ void SimulatedUnit::Impl::handle(const ReceivedFrame& frame) {
             answer = wire::NAK;
         } else if (!faults.silent) {
             answer = responder.answer(frame.bytes);
-            const bool read_reply = frame.bytes[kKindAt] == wire::Read && answer[0] != wire::NAK;
+            const bool read_reply =
+                frame.bytes[wire::kKindAt] == wire::Read && answer[0] != wire::NAK;
             if (read_reply && faults.truncate_replies_to >= 0 &&
                 answer.size() > static_cast<std::size_t>(faults.truncate_replies_to)) {
                 answer.resize(static_cast<std::size_t>(faults.truncate_replies_to));

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "link/dispatch.h"
-#include "link/read_items.h"
+#include "protocol/read_items.h"
 
 namespace quarn7 {
 namespace {

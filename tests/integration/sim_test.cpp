@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "link/wire.h"
+#include "protocol/frame.h"
 #include "sim/simulated_unit.h"
 #include "support/scripted_port.h"
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "link/read_items.h"
-#include "link/wire.h"
+#include "protocol/read_items.h"
+#include "protocol/frame.h"
 #include "panel/panel_tables.h"
 #include "platform/conversions.h"
 #include "platform/error.h"

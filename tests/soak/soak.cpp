@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "commands/switch_commands.h"
+#include "protocol/switch_commands.h"
 #include "link/clsvyx7.h"
 #include "link/dispatch.h"
 #include "platform/error.h"

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "commands/switch_commands.h"
+#include "protocol/switch_commands.h"
 #include "link/clsvyx7.h"
-#include "link/read_items.h"
-#include "link/wire.h"
+#include "protocol/read_items.h"
+#include "protocol/frame.h"
 #include "platform/codepage.h"
 #include "support/controller_fixture.h"
 

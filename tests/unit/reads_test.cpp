@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "commands/command_helpers.h"
-#include "link/wire.h"
+#include "protocol/frame.h"
 #include "platform/codepage.h"
 #include "platform/conversions.h"
 #include "support/controller_fixture.h"

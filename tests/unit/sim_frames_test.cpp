@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "commands/switch_commands.h"
-#include "commands/write_codes.h"
-#include "link/read_items.h"
-#include "link/wire.h"
+#include "protocol/switch_commands.h"
+#include "protocol/write_codes.h"
+#include "protocol/read_items.h"
+#include "protocol/frame.h"
 #include "sim/frame_reader.h"
 #include "sim/responder.h"
 #include "support/scripted_port.h"

@@ -1,10 +1,10 @@
 // What goes on the wire beyond the frames the members' tests check, and what each read item's
 // reply decodes to.
-#include "link/wire.h"
+#include "protocol/frame.h"
 
 #include <gtest/gtest.h>
 
-#include "link/read_items.h"
+#include "protocol/read_items.h"
 #include "support/errors.h"
 #include "support/scripted_port.h"
 

@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "commands/switch_commands.h"
+#include "protocol/switch_commands.h"
 #include "link/dispatch.h"
-#include "link/wire.h"
+#include "protocol/frame.h"
 #include "platform/win32/wide_text.h"
 #include "sim/hex.h"
 

@@ -1,4 +1,4 @@
-#include "link/read_items.h"
+#include "protocol/read_items.h"
 
 #include <algorithm>
 #include <string>
