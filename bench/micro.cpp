@@ -8,7 +8,7 @@
 
 #include "allocations.h"
 #include "exchanges.h"
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "protocol/read_items.h"
 #include "protocol/frame.h"
 #include "support/fake_clock.h"

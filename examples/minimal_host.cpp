@@ -3,9 +3,9 @@
 #include <iostream>
 #include <memory>
 
-#include "link/clsvyx7.h"
-#include "platform/error.h"
-#include "platform/termios_port.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/error.h"
+#include "quarn7/termios_port.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -10,7 +10,7 @@
 #include "check.h"
 #include "protocol/read_items.h"
 #include "protocol/frame.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7::fuzz {
 namespace {

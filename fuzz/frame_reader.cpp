@@ -17,7 +17,7 @@
 
 #include "check.h"
 #include "protocol/frame.h"
-#include "sim/simulated_unit.h"
+#include "quarn7/simulated_unit.h"
 
 namespace quarn7::fuzz {
 namespace {

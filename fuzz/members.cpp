@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "check.h"
-#include "link/clsvyx7.h"
-#include "link/dispatch.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/dispatch.h"
 #include "platform/codepage.h"
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 #include "support/scripted_port.h"
 
 namespace quarn7::fuzz {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "link/clsvyx7.h"
-#include "platform/variant.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/variant.h"
 #include "protocol/frame.h"
 #include "protocol/read_items.h"
 

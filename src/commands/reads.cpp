@@ -6,7 +6,7 @@
 
 #include "commands/command_helpers.h"
 #include "link/call.h"
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "platform/conversions.h"
 #include "protocol/frame.h"
 #include "protocol/read_items.h"

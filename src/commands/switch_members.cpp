@@ -1,7 +1,7 @@
 // The switch members: one line each, from the switch list.
 #include "commands/command_helpers.h"
 #include "link/call.h"
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "protocol/frame.h"
 #include "protocol/switch_commands.h"
 

@@ -3,8 +3,8 @@
 #include <chrono>
 
 #include "link/call.h"
-#include "link/clsvyx7.h"
-#include "platform/error.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/error.h"
 #include "protocol/frame.h"
 #include "protocol/read_items.h"
 

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string_view>
 
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "protocol/read_items.h"
 #include "protocol/switch_commands.h"
 #include "protocol/write_codes.h"

@@ -7,14 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/variant.h"
+#include "quarn7/variant.h"
 
 namespace quarn7 {
 
-// Decimal separator used for number-to-text and text-to-number conversions of Variants. It starts
-// from the environment's LC_NUMERIC (nl_NL gives ','), '.' where that cannot be read.
-char host_decimal_separator();
-void set_host_decimal_separator(char separator);
 // The separator the environment's LC_NUMERIC asks for, read now; a locale that is not installed
 // is judged by its language (nl, de, fr, ... use ',').
 char environment_decimal_separator();

@@ -17,6 +17,10 @@
 
 namespace quarn7::wire {
 
+// The unit's line: 19200 baud, odd parity, 8 data bits, 1 stop bit, no handshaking.
+inline constexpr const char* kLineSettings = "19200,o,8,1";
+inline constexpr int kHandshaking = 0;
+
 inline constexpr char STX = 0x02;
 inline constexpr char CR = 0x0D;
 inline constexpr char ACK = 0x06;

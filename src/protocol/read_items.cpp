@@ -5,7 +5,7 @@
 
 #include "platform/codepage.h"
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7 {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/variant.h"
+#include "quarn7/variant.h"
 
 namespace quarn7 {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "protocol/frame.h"
-#include "sim/simulated_unit.h"
+#include "quarn7/simulated_unit.h"
 
 namespace quarn7::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/simulated_unit.h"
+#include "quarn7/simulated_unit.h"
 
 #include <fcntl.h>
 #include <poll.h>

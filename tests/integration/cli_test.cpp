@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 #include "protocol/read_items.h"
 
 namespace quarn7 {

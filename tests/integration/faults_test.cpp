@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "link/clsvyx7.h"
-#include "platform/termios_port.h"
-#include "sim/simulated_unit.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/termios_port.h"
+#include "quarn7/simulated_unit.h"
 #include "support/errors.h"
 #include "support/scripted_port.h"
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "protocol/frame.h"
-#include "sim/simulated_unit.h"
+#include "quarn7/simulated_unit.h"
 #include "support/scripted_port.h"
 
 namespace quarn7::sim {

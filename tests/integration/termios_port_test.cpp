@@ -1,6 +1,6 @@
 // The termios port over a pseudo-terminal: line settings, raw bytes both ways (0xFF too, which
 // the driver doubles under the parity marks), waits, exclusive open, named errors, lost devices.
-#include "platform/termios_port.h"
+#include "quarn7/termios_port.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -11,8 +11,8 @@
 
 #include "panel/panel.h"
 #include "platform/conversions.h"
-#include "platform/termios_port.h"
-#include "sim/simulated_unit.h"
+#include "quarn7/termios_port.h"
+#include "quarn7/simulated_unit.h"
 
 using namespace quarn7;
 using quarn7::panel::frm_vyx7;

@@ -21,7 +21,7 @@
 #include "protocol/frame.h"
 #include "panel/panel_tables.h"
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 #include "support/scripted_port.h"
 
 using namespace quarn7;

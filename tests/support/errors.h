@@ -4,7 +4,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7::testing {
 

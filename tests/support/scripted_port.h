@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/serial_port.h"
+#include "quarn7/error.h"
+#include "quarn7/serial_port.h"
 #include "sim/hex.h"
 #include "support/fake_clock.h"
 

@@ -1,7 +1,7 @@
 // The dispatch table: every member of the automation interface in interface order, each entry
 // reaching its own member with its arguments by reference; and through it, the exact frame of
 // every member that talks to the unit.
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "protocol/switch_commands.h"
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "protocol/read_items.h"
 #include "protocol/frame.h"
 #include "platform/codepage.h"

@@ -1,7 +1,7 @@
 // The serial port object's properties, its checks and trace, and how the marks a tty puts on
 // damaged bytes are taken out; and the controller's link members: port object, port number, open
 // and close, panel.
-#include "platform/serial_port.h"
+#include "quarn7/serial_port.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/variant.h"
+#include "quarn7/variant.h"
 
 #include <gtest/gtest.h>
 

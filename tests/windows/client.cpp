@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "protocol/switch_commands.h"
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 #include "protocol/frame.h"
 #include "platform/win32/wide_text.h"
 #include "sim/hex.h"

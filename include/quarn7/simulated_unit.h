@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "quarn7/export.h"
+
 namespace quarn7::sim {
 
 struct Faults {
@@ -54,7 +56,7 @@ struct UnitState {
     int resets = 0;
 };
 
-class SimulatedUnit {
+class QUARN7_API SimulatedUnit {
 public:
     class Builder {
     public:
@@ -108,9 +110,9 @@ private:
 };
 
 // "Line speed" time of `bytes` bytes at 19200 baud with 11 bits a byte.
-std::chrono::nanoseconds line_time(std::size_t bytes);
+QUARN7_API std::chrono::nanoseconds line_time(std::size_t bytes);
 
 // Readable dump of the state (what `quarn7-sim --print-state` shows).
-std::string describe(const UnitState& state);
+QUARN7_API std::string describe(const UnitState& state);
 
 }  // namespace quarn7::sim
