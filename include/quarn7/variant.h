@@ -27,6 +27,15 @@ public:
 QUARN7_API char host_decimal_separator();
 QUARN7_API void set_host_decimal_separator(char separator);
 
+// The leading number of a text with '.' as decimal point whatever the host format: blanks, tabs
+// and line feeds skipped, optional sign, digits, one '.', optional exponent; 0 when there is no
+// number. Never fails.
+QUARN7_API double leading_number(std::string_view text);
+// Signed number form: one blank before a number that is not negative, '-' before a negative one,
+// no decimal point for a whole value, '.' as decimal point; `single` limits it to seven
+// significant digits.
+QUARN7_API std::string signed_form(double x, bool single = false);
+
 enum class VarType : std::uint8_t { Empty, Integer, Long, Single, Double, String, Boolean, Object };
 
 QUARN7_API std::string_view type_name(VarType type);  // "Empty", "Integer", ...
