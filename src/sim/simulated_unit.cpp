@@ -1,11 +1,15 @@
 #include "quarn7/simulated_unit.h"
 
+#include <functional>
+#include <stdexcept>
 #include <utility>
 
-#include "quarn7/termios_port.h"
-#include "sim/pty_line.h"
 #include "sim/sim_port.h"
 #include "sim/unit.h"
+#ifndef _WIN32
+#include "quarn7/termios_port.h"
+#include "sim/pty_line.h"
+#endif
 
 namespace quarn7::sim {
 
@@ -14,14 +18,14 @@ struct SimulatedUnit::Impl {
         : unit(std::make_shared<Unit>(UnitOptions{options.paced_, options.turnaround_,
                                                   options.faults_, options.log_,
                                                   options.on_frame_, options.on_noise_})) {}
-    ~Impl() {
-        // A host that still holds the in-process port sees the line go away.
-        if (!pty) unit->request_hang_up();
-    }
+    // A host that still holds the port sees the line go away.
+    ~Impl() { unit->request_hang_up(); }
 
     std::shared_ptr<Unit> unit;
-    std::unique_ptr<PtyLine> pty;  // none in process
-    std::shared_ptr<SerialPort> port;
+    std::shared_ptr<SerialPort> port;  // the host's end
+    std::string device_path;           // "" in process
+    std::function<void()> close_line;
+    std::shared_ptr<void> pty;  // the pseudo-terminal's line, where there is one
 };
 
 // --- Builder ---
@@ -57,17 +61,25 @@ SimulatedUnit::Builder& SimulatedUnit::Builder::on_noise(
     return *this;
 }
 std::unique_ptr<SimulatedUnit> SimulatedUnit::Builder::build() {
+#ifdef _WIN32
+    throw std::runtime_error("No pseudo-terminals here: the simulated unit runs in process only");
+#else
     auto impl = std::make_unique<Impl>(*this);
-    impl->pty = std::make_unique<PtyLine>(*impl->unit, link_);
+    auto pty = std::make_shared<PtyLine>(*impl->unit, link_);
     auto port = std::make_shared<TermiosPort>();
-    port->bind(impl->pty->device_path());
+    port->bind(pty->device_path());
     impl->port = std::move(port);
+    impl->device_path = pty->device_path();
+    impl->close_line = [line = pty.get()] { line->close_line(); };
+    impl->pty = std::move(pty);
     return std::unique_ptr<SimulatedUnit>(new SimulatedUnit(std::move(impl)));
+#endif
 }
 
 std::unique_ptr<SimulatedUnit> SimulatedUnit::Builder::build_in_process() {
     auto impl = std::make_unique<Impl>(*this);
     impl->port = std::make_shared<SimPort>(impl->unit);
+    impl->close_line = [unit = impl->unit.get()] { unit->request_hang_up(); };
     return std::unique_ptr<SimulatedUnit>(new SimulatedUnit(std::move(impl)));
 }
 
@@ -77,8 +89,7 @@ SimulatedUnit::SimulatedUnit(std::unique_ptr<Impl> impl) : impl_(std::move(impl)
 SimulatedUnit::~SimulatedUnit() = default;
 
 const std::string& SimulatedUnit::device_path() const {
-    static const std::string none;
-    return impl_->pty ? impl_->pty->device_path() : none;
+    return impl_->device_path;
 }
 
 std::shared_ptr<SerialPort> SimulatedUnit::port() {
@@ -118,11 +129,7 @@ void SimulatedUnit::set_item_data(int item, std::string data) {
 }
 
 void SimulatedUnit::close_line() {
-    if (impl_->pty) {
-        impl_->pty->close_line();
-    } else {
-        impl_->unit->request_hang_up();
-    }
+    impl_->close_line();
 }
 
 bool SimulatedUnit::wait_for_frames(std::size_t count, std::chrono::milliseconds timeout) const {
