@@ -111,6 +111,11 @@ void Unit::wait_for_change(std::uint64_t seen, time_point deadline) const {
     changed_.wait_until(lock, deadline, [&] { return changes_ != seen; });
 }
 
+void Unit::set_waker(std::function<void()> wake) {
+    std::lock_guard lock(mutex_);
+    waker_ = std::move(wake);
+}
+
 void Unit::changed() {
     ++changes_;
     changed_.notify_all();

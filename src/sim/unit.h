@@ -59,10 +59,10 @@ public:
     // Counts every change a line may have to react to (faults, a hang-up); waits for the next one
     // after `seen` until `deadline`.
     std::uint64_t changes() const;
-    // Also called on every change, for a line that waits on something else than this unit
-    // (the pseudo-terminal's thread polls its descriptors). Set before the line starts.
-    void set_waker(std::function<void()> wake) { waker_ = std::move(wake); }
     void wait_for_change(std::uint64_t seen, time_point deadline) const;
+    // Called on every change too, for a line that waits on something else than this unit (the
+    // pseudo-terminal's thread polls its descriptors).
+    void set_waker(std::function<void()> wake);
 
     void set_faults(const Faults& faults);
     Faults faults() const;
