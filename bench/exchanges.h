@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "link/clsvyx7.h"
-#include "platform/variant.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/variant.h"
 
 namespace quarn7::bench {
 

@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "exchanges.h"
-#include "link/clsvyx7.h"
-#include "platform/termios_port.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/termios_port.h"
 #include "sim/hex.h"
-#include "sim/simulated_unit.h"
+#include "quarn7/simulated_unit.h"
 
 namespace quarn7::bench {
 namespace {

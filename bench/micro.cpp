@@ -8,9 +8,9 @@
 
 #include "allocations.h"
 #include "exchanges.h"
-#include "link/clsvyx7.h"
-#include "link/read_items.h"
-#include "link/wire.h"
+#include "quarn7/clsvyx7.h"
+#include "protocol/read_items.h"
+#include "protocol/frame.h"
 #include "support/fake_clock.h"
 
 namespace quarn7::bench {

@@ -16,12 +16,12 @@
 #include <string>
 #include <thread>
 
-#include "commands/switch_commands.h"
-#include "link/clsvyx7.h"
-#include "link/dispatch.h"
-#include "platform/error.h"
-#include "platform/termios_port.h"
-#include "sim/simulated_unit.h"
+#include "protocol/switch_commands.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/dispatch.h"
+#include "quarn7/error.h"
+#include "quarn7/termios_port.h"
+#include "quarn7/simulated_unit.h"
 
 namespace quarn7 {
 namespace {

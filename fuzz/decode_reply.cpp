@@ -2,9 +2,9 @@
 #include <cassert>
 #include <vector>
 
-#include "link/read_items.h"
-#include "link/wire.h"
-#include "platform/error.h"
+#include "protocol/read_items.h"
+#include "protocol/frame.h"
+#include "quarn7/error.h"
 #include "support/protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {

@@ -6,7 +6,7 @@
 #include <cassert>
 #include <set>
 
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 #include "platform/conversions.h"
 #include "support/controller_fixture.h"
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "common/sim_options.h"
-#include "link/clsvyx7.h"
-#include "platform/termios_port.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/termios_port.h"
 
 namespace quarn7::apps {
 

@@ -8,7 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "sim/simulated_unit.h"
+#include "quarn7/simulated_unit.h"
 
 namespace quarn7::apps {
 

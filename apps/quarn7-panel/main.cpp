@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/line.h"
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "panel/panel.h"
 #include "trace_window.h"
 

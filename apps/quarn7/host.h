@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 
 namespace quarn7::cli {
 

@@ -14,10 +14,10 @@
 
 #include "common/line.h"
 #include "host.h"
-#include "link/clsvyx7.h"
-#include "link/dispatch.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/dispatch.h"
 #include "output.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 #include "script_line.h"
 #include "tour.h"
 

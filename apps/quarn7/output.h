@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "link/clsvyx7.h"
-#include "platform/error.h"
-#include "platform/serial_port.h"
-#include "platform/variant.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/error.h"
+#include "quarn7/serial_port.h"
+#include "quarn7/variant.h"
 #include "script_line.h"
 
 namespace quarn7::cli {

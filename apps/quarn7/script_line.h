@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "link/dispatch.h"
-#include "platform/variant.h"
+#include "quarn7/dispatch.h"
+#include "quarn7/variant.h"
 
 namespace quarn7::cli {
 

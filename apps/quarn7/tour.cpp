@@ -1,6 +1,6 @@
 #include "tour.h"
 
-#include "link/read_items.h"
+#include "protocol/read_items.h"
 
 namespace quarn7::cli {
 

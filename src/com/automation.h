@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "com/module.h"
-#include "platform/error.h"
-#include "platform/variant.h"
+#include "quarn7/error.h"
+#include "quarn7/variant.h"
 
 namespace quarn7::com {
 

@@ -1,6 +1,6 @@
 #include "com/controller_object.h"
 
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 #include "platform/win32/services_win32.h"
 
 namespace quarn7::com {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "com/automation.h"
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "tarnvyx7.h"
 
 namespace quarn7::com {

@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "platform/serial_port.h"
+#include "quarn7/serial_port.h"
 #include "platform/win32/windows_api.h"
 
 namespace quarn7::com {

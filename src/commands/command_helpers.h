@@ -1,14 +1,24 @@
 // Small pieces shared by the command and text members (internal to the library).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "link/read_items.h"
-#include "platform/variant.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/variant.h"
+#include "protocol/frame.h"
+#include "protocol/read_items.h"
 
 namespace quarn7 {
 
-class clsvyx7;
+// All four command words at once, so nothing of an earlier command rides along.
+inline void set_command_words(LinkState& s, wire::Kind kind, std::int16_t code,
+                              std::int16_t lengte_laag, std::int16_t lengte_hoog = 0) {
+    s.commando_code = code;
+    s.commando_soort = kind;
+    s.lengte_laag = lengte_laag;
+    s.lengte_hoog = lengte_hoog;
+}
 
 // `value` split by the controller's hooglaag and sent as every 16-bit field is: byte(laag),
 // then byte(hoog).

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "link/call.h"
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "platform/codepage.h"
 #include "platform/conversions.h"
 

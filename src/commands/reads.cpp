@@ -6,29 +6,21 @@
 
 #include "commands/command_helpers.h"
 #include "link/call.h"
-#include "link/clsvyx7.h"
-#include "link/read_items.h"
-#include "link/wire.h"
+#include "quarn7/clsvyx7.h"
 #include "platform/conversions.h"
+#include "protocol/frame.h"
+#include "protocol/read_items.h"
 
 namespace quarn7 {
 
 namespace {
 
-// The item of kReadItems with this meaning; the build fails when there is none.
-consteval std::int16_t item_for(std::string_view meaning) {
-    for (const ReadItem& row : kReadItems) {
-        if (row.meaning == meaning) return row.item;
-    }
-    throw "no read item with that meaning";
-}
-
-constexpr std::int16_t kCounter1 = item_for("distance counter 1");
-constexpr std::int16_t kCounter2 = item_for("distance counter 2");
-constexpr std::int16_t kDigitalTilt = item_for("digital tilt");
-constexpr std::int16_t kAnalogueTilt = item_for("analogue tilt");
-constexpr std::int16_t kRevision = item_for("software revision");
-constexpr std::int16_t kCameraConstant = item_for("camera constant");
+constexpr std::int16_t kCounter1 = item_code("distance counter 1");
+constexpr std::int16_t kCounter2 = item_code("distance counter 2");
+constexpr std::int16_t kDigitalTilt = item_code("digital tilt");
+constexpr std::int16_t kAnalogueTilt = item_code("analogue tilt");
+constexpr std::int16_t kRevision = item_code("software revision");
+constexpr std::int16_t kCameraConstant = item_code("camera constant");
 
 ItemScaling scaling_of(int item) {
     const ReadItem* row = find_read_item(item);

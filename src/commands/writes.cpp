@@ -7,23 +7,16 @@
 #include <string_view>
 
 #include "commands/command_helpers.h"
-#include "commands/write_codes.h"
 #include "link/call.h"
-#include "link/clsvyx7.h"
-#include "link/wire.h"
+#include "quarn7/clsvyx7.h"
 #include "platform/codepage.h"
 #include "platform/conversions.h"
+#include "protocol/frame.h"
+#include "protocol/write_codes.h"
 
 namespace quarn7 {
 
 namespace {
-
-void write_words(LinkState& s, std::int16_t code, std::int16_t lengte_laag) {
-    s.commando_code = code;
-    s.commando_soort = wire::Write;
-    s.lengte_laag = lengte_laag;
-    s.lengte_hoog = 0;
-}
 
 // Whole-number conversion first, so a text field is read in the host number format.
 char whole_byte(const Variant& value) {
@@ -63,7 +56,7 @@ void clsvyx7::overlay_wit_zwart_wissel(Variant& kleur) {
     const Call call(*this);
     const double colour = leading_number(kleur);
     kleur = Variant(colour);
-    write_words(s_, write_code("overlay colour"), 1);
+    set_command_words(s_, wire::Write, write_code("overlay colour"), 1);
     // The unit takes the colour as its decimal characters, not as a byte with that value.
     s_.schrijf_data = plain_form(colour);
     voeruit3();
@@ -71,7 +64,7 @@ void clsvyx7::overlay_wit_zwart_wissel(Variant& kleur) {
 
 void clsvyx7::afstand(Variant& value) {
     const Call call(*this);
-    write_words(s_, write_code("distance counter 1"), 4);
+    set_command_words(s_, wire::Write, write_code("distance counter 1"), 4);
     const std::int16_t tenths = to_int16(value.to_double() * 10);
     value = Variant(tenths);
     s_.schrijf_data = counter_bytes(tenths);
@@ -80,7 +73,7 @@ void clsvyx7::afstand(Variant& value) {
 
 void clsvyx7::afstand2(Variant& value) {
     const Call call(*this);
-    write_words(s_, write_code("distance counter 2"), 4);
+    set_command_words(s_, wire::Write, write_code("distance counter 2"), 4);
     // No 16-bit limit here: the product goes out as it is, up to 2^24 tenths.
     const double tenths = value.to_double() * 10;
     value = Variant(tenths);
@@ -90,7 +83,7 @@ void clsvyx7::afstand2(Variant& value) {
 
 void clsvyx7::foto_nummer(Variant& Waarde) {
     const Call call(*this);
-    write_words(s_, write_code("photo counter"), 2);
+    set_command_words(s_, wire::Write, write_code("photo counter"), 2);
     s_.schrijf_data = low_high_bytes(*this, Waarde);
     voeruit3();
 }
@@ -98,7 +91,7 @@ void clsvyx7::foto_nummer(Variant& Waarde) {
 void clsvyx7::schrijf_2byte_waarde(Variant& tekst) {
     const Call call(*this);
     const auto fields = split(tekst.to_text(), '|');
-    write_words(s_, Variant(field(fields, 1)).to_integer(), 2);
+    set_command_words(s_, wire::Write, Variant(field(fields, 1)).to_integer(), 2);
     s_.schrijf_data = low_high_bytes(*this, Variant(fields[0]));
     voeruit3();
 }
@@ -106,7 +99,7 @@ void clsvyx7::schrijf_2byte_waarde(Variant& tekst) {
 void clsvyx7::schrijf_commando(Variant& tekst) {
     const Call call(*this);
     const auto fields = split(tekst.to_text(), '|');
-    write_words(s_, Variant(field(fields, 1)).to_integer(), 1);
+    set_command_words(s_, wire::Write, Variant(field(fields, 1)).to_integer(), 1);
     s_.schrijf_data = std::string(1, to_byte(Variant(fields[0])));
     voeruit3();
 }
@@ -115,14 +108,14 @@ void clsvyx7::schrijf_commando(Variant& tekst) {
 void clsvyx7::waarde_schrijven(Variant& tekst) {
     const Call call(*this);
     const auto fields = split(tekst.to_text(), '|');
-    write_words(s_, to_int16(leading_number(field(fields, 1))), 1);
+    set_command_words(s_, wire::Write, to_int16(leading_number(field(fields, 1))), 1);
     s_.schrijf_data = std::string(1, to_byte(Variant(fields[0])));
     voeruit3();
 }
 
 void clsvyx7::write_setting(std::uint8_t code, const Variant& value) {
     const Call call(*this);
-    write_words(s_, code, 1);
+    set_command_words(s_, wire::Write, code, 1);
     s_.schrijf_data = std::string(1, to_byte(value));
     voeruit3();
 }
@@ -150,7 +143,7 @@ void clsvyx7::tijd(Variant& value) {
     Variant year(field(date, 2));
     // The unit counts years from 2000; a two-digit year is taken as it stands.
     if (leading_number(year) >= 2000) year = Variant(year.to_double() - 2000);
-    write_words(s_, write_code("clock and date"), 5);
+    set_command_words(s_, wire::Write, write_code("clock and date"), 5);
     s_.schrijf_data = {whole_byte(minute), whole_byte(hour), whole_byte(day), whole_byte(month),
                        whole_byte(year)};
     voeruit3();
@@ -159,7 +152,7 @@ void clsvyx7::tijd(Variant& value) {
 // Read by position as hh:mm:ss: "1:2:3" gives the pieces "1:", ":3" and "".
 void clsvyx7::videoteller(Variant& tekst) {
     const Call call(*this);
-    write_words(s_, write_code("video counter"), 3);
+    set_command_words(s_, wire::Write, write_code("video counter"), 3);
     const std::string text = to_cp1252(tekst.to_text());  // one byte a character
     const auto piece = [&](std::size_t from) {
         return leading_number(std::string_view(text).substr(std::min(from, text.size()), 2));

@@ -1,7 +1,7 @@
 // How calls on one controller stay apart (internal to the library).
 #pragma once
 
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 
 namespace quarn7 {
 

@@ -1,8 +1,9 @@
 // The controller's state, its link members and the guard that keeps calls apart.
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 
 #include "link/call.h"
-#include "platform/error.h"
+#include "protocol/frame.h"
+#include "quarn7/error.h"
 
 namespace quarn7 {
 namespace {
@@ -115,18 +116,29 @@ void clsvyx7::OpenClose(Variant& blnValue) {
         if (diagnostics_on()) show(open ? "Already open" : "Already closed");
         return;
     }
-    if (open) {
-        port.Settings("19200,o,8,1");
-        port.Handshaking(0);
-    }
     // A failed open or close is no error to the caller: the port object's state tells.
     last_open_error_.clear();
     try {
-        port.PortOpen(open);
+        if (open) {
+            open_at_line_settings(port);
+        } else {
+            port.PortOpen(false);
+        }
     } catch (const Error& e) {
         last_open_error_ = e.description();
         if (diagnostics_on()) show(open ? "Illegal port number" : "");
     }
+}
+
+void clsvyx7::open_port() {
+    const Call call(*this);
+    open_at_line_settings(require_port());
+}
+
+void clsvyx7::open_at_line_settings(SerialPort& port) {
+    port.Settings(wire::kLineSettings);
+    port.Handshaking(wire::kHandshaking);
+    port.PortOpen(true);
 }
 
 Variant clsvyx7::Poort_nummer() {

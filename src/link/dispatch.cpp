@@ -1,11 +1,11 @@
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
-#include "link/clsvyx7.h"
-#include "platform/error.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/error.h"
 
 namespace quarn7 {
 
@@ -86,6 +86,9 @@ Member method(std::string_view name, void (clsvyx7::*f)(Variant&, Variant&, Vari
         return Variant{};
     });
 }
+
+// In the interface, the colour write stands among the switch members, right after this one.
+constexpr std::string_view kColourWriteFollows = "overlay_wit_zwart";
 
 // The switch members come from the one switch list; the colour write stands among them.
 void add_switch_members(std::vector<Member>& members) {

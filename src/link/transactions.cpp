@@ -3,10 +3,10 @@
 #include <chrono>
 
 #include "link/call.h"
-#include "link/clsvyx7.h"
-#include "link/read_items.h"
-#include "link/wire.h"
-#include "platform/error.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/error.h"
+#include "protocol/frame.h"
+#include "protocol/read_items.h"
 
 namespace quarn7 {
 namespace {
@@ -170,8 +170,8 @@ void clsvyx7::voeruit5(Variant& tekst) {
         if (diagnostics_on()) show("No reaction from DE");
         return;
     }
-    s_.lengte_laag = static_cast<unsigned char>(reply[2]);
-    s_.lengte_hoog = static_cast<unsigned char>(reply[3]);
+    s_.lengte_laag = static_cast<unsigned char>(reply[wire::kReplyLengthLowAt]);
+    s_.lengte_hoog = static_cast<unsigned char>(reply[wire::kReplyLengthHighAt]);
     last_outcome_ = Outcome::ReplyReceived;
     if (auto decoded = decode_reply(item, wire::reply_data(reply), wire::reply_length(reply))) {
         tekst = std::move(*decoded);

@@ -20,7 +20,7 @@
 #include <type_traits>
 
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7::panel {
 

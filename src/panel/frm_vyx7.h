@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "panel/panel_tables.h"
-#include "platform/services.h"
+#include "quarn7/services.h"
 
 class QGroupBox;
 class QLineEdit;

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QThread>
 
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7::panel {
 

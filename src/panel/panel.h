@@ -1,14 +1,10 @@
-// Makes clsvyx7::settings open the service panel.
+// Makes clsvyx7::settings open the service panel (quarn7/panel.h), and the panel it opened.
 #pragma once
 
 #include "panel/frm_vyx7.h"
+#include "quarn7/panel.h"
 
 namespace quarn7::panel {
-
-// Installs the opener that clsvyx7::settings calls: it creates the one panel on first use, hands
-// it the controller and shows it without waiting. Settings then needs a QApplication and must be
-// called on its thread (PanelUnavailable otherwise).
-void install();
 
 // The one panel; nullptr until the first settings call.
 frm_vyx7* instance();

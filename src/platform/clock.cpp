@@ -1,4 +1,4 @@
-#include "platform/clock.h"
+#include "quarn7/clock.h"
 
 #include <thread>
 

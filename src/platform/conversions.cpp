@@ -13,7 +13,7 @@
 #include <limits>
 #include <optional>
 
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7 {
 

@@ -7,14 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/variant.h"
+#include "quarn7/variant.h"
 
 namespace quarn7 {
 
-// Decimal separator used for number-to-text and text-to-number conversions of Variants. It starts
-// from the environment's LC_NUMERIC (nl_NL gives ','), '.' where that cannot be read.
-char host_decimal_separator();
-void set_host_decimal_separator(char separator);
 // The separator the environment's LC_NUMERIC asks for, read now; a locale that is not installed
 // is judged by its language (nl, de, fr, ... use ',').
 char environment_decimal_separator();
@@ -24,12 +20,8 @@ double round_half_even(double x);
 std::int16_t to_int16(double x);  // rounded; Overflow outside -32768..32767
 std::int32_t to_int32(double x);  // rounded; Overflow outside the 32-bit range
 
-// The leading number of a text with '.' as decimal point whatever the host format: blanks, tabs
-// and line feeds skipped, optional sign, digits, one '.', optional exponent; 0 when there is no
-// number. Never fails.
-double leading_number(std::string_view text);
-// The Variant as text, then leading_number. A template so that a text argument never turns into a
-// Variant (which would make the call ambiguous).
+// The Variant as text, then leading_number (quarn7/variant.h). A template so that a text
+// argument never turns into a Variant (which would make the call ambiguous).
 template <std::same_as<Variant> V>
 double leading_number(const V& value) {
     return leading_number(value.to_text());
@@ -42,10 +34,7 @@ double parse_host_number(std::string_view text);
 char to_byte(double n);
 char to_byte(const Variant& n);
 
-// Number-to-text forms. Signed form: one blank before a number that is not negative, '-' before a
-// negative one, no decimal point for a whole value, '.' as decimal point; `single` limits it to
-// seven significant digits. Plain form: the same without the leading blank.
-std::string signed_form(double x, bool single = false);
+// Plain form: the signed form (quarn7/variant.h) without the leading blank.
 std::string plain_form(double x, bool single = false);
 
 // Number to text in the host number format (what Variant::to_text gives for numbers).

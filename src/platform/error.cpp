@@ -1,4 +1,4 @@
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 #include <array>
 #include <utility>

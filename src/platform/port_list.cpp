@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/termios_port.h"
+#include "quarn7/port_list.h"
 
 namespace quarn7 {
 

@@ -1,10 +1,10 @@
-#include "platform/serial_port.h"
+#include "quarn7/serial_port.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7 {
 

@@ -1,4 +1,4 @@
-#include "platform/services.h"
+#include "quarn7/services.h"
 
 #include <iostream>
 

@@ -1,4 +1,4 @@
-#include "platform/termios_port.h"
+#include "quarn7/termios_port.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -11,10 +11,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <utility>
 
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7 {
 

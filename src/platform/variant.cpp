@@ -1,4 +1,4 @@
-#include "platform/variant.h"
+#include "quarn7/variant.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7 {
 

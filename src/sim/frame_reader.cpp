@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "link/wire.h"
-#include "sim/simulated_unit.h"
+#include "protocol/frame.h"
+#include "quarn7/simulated_unit.h"
 
 namespace quarn7::sim {
 
@@ -42,7 +42,8 @@ std::optional<ReceivedFrame> FrameReader::next(time_point now) {
         return take(*length);
     }
     if (now < arrived_.back() + idle_gap()) return std::nullopt;
-    if (buffer_.size() >= kShortestFrame && buffer_.back() == wire::CR) return take(buffer_.size());
+    if (buffer_.size() >= wire::kShortestFrame && buffer_.back() == wire::CR)
+        return take(buffer_.size());
     if (cr_in_place) return take(*length);
     noise_ += buffer_;
     buffer_.clear();
@@ -60,15 +61,15 @@ std::string FrameReader::take_noise() {
 }
 
 std::optional<std::size_t> FrameReader::expected_length() const {
-    if (buffer_.size() <= kCodeAt) return std::nullopt;
-    switch (byte_at(buffer_, kKindAt)) {
+    if (buffer_.size() <= wire::kCodeAt) return std::nullopt;
+    switch (byte_at(buffer_, wire::kKindAt)) {
         case wire::DoCommand:
-            return kShortestFrame + 1;
+            return wire::kShortestFrame + 1;
         case wire::Read:
-            return kShortestFrame;
+            return wire::kShortestFrame;
         case wire::Write:
-            return kShortestFrame + byte_at(buffer_, kLengthLowAt) +
-                   256 * byte_at(buffer_, kLengthHighAt);
+            return wire::kShortestFrame + byte_at(buffer_, wire::kLengthLowAt) +
+                   256 * byte_at(buffer_, wire::kLengthHighAt);
         default:
             return std::nullopt;
     }

@@ -18,14 +18,6 @@
 
 namespace quarn7::sim {
 
-// Positions in a frame (from 0): STX, lengte_laag, lengte_hoog, kind, code, data..., CR.
-inline constexpr std::size_t kLengthLowAt = 1;
-inline constexpr std::size_t kLengthHighAt = 2;
-inline constexpr std::size_t kKindAt = 3;
-inline constexpr std::size_t kCodeAt = 4;
-inline constexpr std::size_t kDataAt = 5;
-inline constexpr std::size_t kShortestFrame = 6;  // a read request: no data
-
 struct ReceivedFrame {
     std::string bytes;                               // STX to CR
     std::chrono::steady_clock::time_point received;  // when its last byte arrived

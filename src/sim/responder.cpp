@@ -4,11 +4,11 @@
 #include <initializer_list>
 #include <sstream>
 
-#include "commands/switch_commands.h"
-#include "commands/write_codes.h"
-#include "link/read_items.h"
-#include "link/wire.h"
 #include "platform/codepage.h"
+#include "protocol/frame.h"
+#include "protocol/read_items.h"
+#include "protocol/switch_commands.h"
+#include "protocol/write_codes.h"
 #include "sim/frame_reader.h"
 #include "sim/hex.h"
 
@@ -18,18 +18,18 @@ namespace {
 
 // Write codes that the state keeps in fields of their own; every other value write is kept as
 // its bytes under its code.
-constexpr int kClockWrite = 32;
-constexpr int kPhotoWrite = 33;
-constexpr int kCounter1Write = 35;
-constexpr int kCounter2Write = 39;
-constexpr int kSelectFieldWrite = 160;
-constexpr int kSystemFieldWrite = 162;
+constexpr int kClockWrite = write_code("clock and date");
+constexpr int kPhotoWrite = write_code("photo counter");
+constexpr int kCounter1Write = write_code("distance counter 1");
+constexpr int kCounter2Write = write_code("distance counter 2");
+constexpr int kSelectFieldWrite = write_code("text field to write");
+constexpr int kSystemFieldWrite = write_code("system text field");
 // Settings that reads report.
-constexpr int kCounterUnitSetting = 37;
-constexpr int kTextColourSetting = 63;
-constexpr int kLanguageSetting = 74;
-constexpr int kTvStandardSetting = 75;
-constexpr int kLogoSetting = 201;
+constexpr int kCounterUnitSetting = write_code("unit of LC counter 1");
+constexpr int kTextColourSetting = write_code("text colour");
+constexpr int kLanguageSetting = write_code("language");
+constexpr int kTvStandardSetting = write_code("TV standard");
+constexpr int kLogoSetting = write_code("company logo number");
 
 constexpr std::string_view kOn = "_aan";
 constexpr std::string_view kOff = "_uit";
@@ -136,39 +136,49 @@ struct ItemSource {
 
 // Items whose data the unit does not hold at zero.
 constexpr ItemSource kItemSources[] = {
-    {32, [](const UnitState&) { return little_endian(720, 2) + little_endian(576, 2); }},
-    {33, [](const UnitState&) { return bytes({20}); }},
-    {34, [](const UnitState& s) { return setting(s, kTextColourSetting, 1); }},
-    {35, [](const UnitState& s) { return setting(s, kLanguageSetting, 1); }},
-    {36, [](const UnitState& s) { return off_on(shown(s, "tekst_schaduw_aan")); }},
-    {37, [](const UnitState& s) { return off_on(shown(s, "Venster_schaduw_aan")); }},
+    {item_code("resolution"),
+     [](const UnitState&) { return little_endian(720, 2) + little_endian(576, 2); }},
+    {item_code("number of text fields"), [](const UnitState&) { return bytes({20}); }},
+    {item_code("text colour"),
+     [](const UnitState& s) { return setting(s, kTextColourSetting, 1); }},
+    {item_code("language"), [](const UnitState& s) { return setting(s, kLanguageSetting, 1); }},
+    {item_code("text shadow"),
+     [](const UnitState& s) { return off_on(shown(s, "tekst_schaduw_aan")); }},
+    {item_code("window shadow"),
+     [](const UnitState& s) { return off_on(shown(s, "Venster_schaduw_aan")); }},
     // Written as 1 PAL, 2 NTSC; reported as 1 PAL, 0 NTSC.
-    {38,
+    {item_code("TV standard"),
      [](const UnitState& s) {
          const int standard = at(setting(s, kTvStandardSetting, 1), 0);
          return bytes({standard == 2 ? 0 : standard});
      }},
-    {39, [](const UnitState& s) { return off_on(shown(s, "overlay_aan")); }},
-    {40, [](const UnitState& s) { return setting(s, kClockWrite, 5); }},
-    {41, [](const UnitState& s) { return setting(s, kClockWrite, 5); }},
-    {43, [](const UnitState& s) { return counter_bytes(s.counter1); }},
-    {44,
+    {item_code("overlay on/off"),
+     [](const UnitState& s) { return off_on(shown(s, "overlay_aan")); }},
+    {item_code("date and time"), [](const UnitState& s) { return setting(s, kClockWrite, 5); }},
+    {item_code("time"), [](const UnitState& s) { return setting(s, kClockWrite, 5); }},
+    {item_code("distance counter 1"), [](const UnitState& s) { return counter_bytes(s.counter1); }},
+    {item_code("distance counter 2"),
      [](const UnitState& s) { return little_endian(static_cast<std::uint64_t>(s.counter2), 2); }},
-    {45, [](const UnitState& s) { return little_endian(s.digital_tilt, 2); }},
-    {46, [](const UnitState& s) { return little_endian(s.analogue_tilt, 2); }},
-    {50,
+    {item_code("digital tilt"),
+     [](const UnitState& s) { return little_endian(s.digital_tilt, 2); }},
+    {item_code("analogue tilt"),
+     [](const UnitState& s) { return little_endian(s.analogue_tilt, 2); }},
+    {item_code("software revision"),
      [](const UnitState&) {
          return bytes({1, 2, 3, 4});
      }},
-    {51, [](const UnitState&) { return std::string("OK!"); }},
-    {52, [](const UnitState& s) { return setting(s, kLogoSetting, 1); }},
-    {54, [](const UnitState& s) { return off_on(shown(s, "automatisch_EEx_logo_aan")); }},
-    {58, [](const UnitState& s) { return setting(s, kCounterUnitSetting, 1); }},
-    {59,
+    {item_code("status"), [](const UnitState&) { return std::string("OK!"); }},
+    {item_code("company logo"), [](const UnitState& s) { return setting(s, kLogoSetting, 1); }},
+    {item_code("EEx window"),
+     [](const UnitState& s) { return off_on(shown(s, "automatisch_EEx_logo_aan")); }},
+    {item_code("counter unit"),
+     [](const UnitState& s) { return setting(s, kCounterUnitSetting, 1); }},
+    {item_code("camera constant"),
      [](const UnitState&) {
          return bytes({1, 0, 2, 0, 3, 0});
      }},
-    {64, [](const UnitState&) { return little_endian(215, 2); }},  // 21.5 degrees
+    {item_code("temperature"),
+     [](const UnitState&) { return little_endian(215, 2); }},  // 21.5 degrees
 };
 
 std::string_view write_meaning(int code) {
@@ -190,15 +200,16 @@ UnitState factory_state() {
 }
 
 std::string Responder::answer(std::string_view frame) {
-    const int code = at(frame, kCodeAt);
+    const int code = at(frame, wire::kCodeAt);
     bool accepted = false;
-    switch (at(frame, kKindAt)) {
+    switch (at(frame, wire::kKindAt)) {
         case wire::DoCommand:
-            accepted = do_command(code, at(frame, kLengthLowAt), at(frame, kLengthHighAt));
+            accepted =
+                do_command(code, at(frame, wire::kLengthLowAt), at(frame, wire::kLengthHighAt));
             break;
         case wire::Write:
             // The data is what the frame carries, whatever its length words say.
-            accepted = write(code, frame.substr(kDataAt, frame.size() - kDataAt - 1));
+            accepted = write(code, frame.substr(wire::kDataAt, frame.size() - wire::kDataAt - 1));
             break;
         case wire::Read:
             if (const auto data = item_data(code)) return wire::read_reply(*data);

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/simulated_unit.h"
+#include "quarn7/simulated_unit.h"
 
 namespace quarn7::sim {
 

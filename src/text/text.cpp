@@ -4,16 +4,15 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <utility>
 
 #include "commands/command_helpers.h"
-#include "commands/write_codes.h"
 #include "link/call.h"
-#include "link/clsvyx7.h"
-#include "link/wire.h"
+#include "quarn7/clsvyx7.h"
 #include "platform/codepage.h"
 #include "platform/conversions.h"
+#include "protocol/frame.h"
+#include "protocol/write_codes.h"
 
 namespace quarn7 {
 
@@ -48,10 +47,7 @@ std::pair<std::int16_t, std::int16_t> length_words(clsvyx7& controller, std::siz
 
 void clsvyx7::kies_systeemtekstveld(Variant& value) {
     const Call call(*this);
-    s_.commando_soort = wire::Write;
-    s_.lengte_laag = 1;
-    s_.lengte_hoog = 0;
-    s_.commando_code = kSystemTextField;
+    set_command_words(s_, wire::Write, kSystemTextField, 1);
     s_.schrijf_data = std::string(1, to_byte(value));
     voeruit3();
 }
@@ -67,9 +63,8 @@ void clsvyx7::schrijf_systeemtekstveld(Variant& value) {
 void clsvyx7::schrijf_tekst_veld(Variant& value) {
     const Call call(*this);
     const std::string bytes = to_cp1252(value.to_text());
-    s_.commando_soort = wire::Write;
-    std::tie(s_.lengte_laag, s_.lengte_hoog) = length_words(*this, 2 * bytes.size());
-    s_.commando_code = kTextField;
+    const auto [laag, hoog] = length_words(*this, 2 * bytes.size());
+    set_command_words(s_, wire::Write, kTextField, laag, hoog);
     s_.schrijf_data = text_units(bytes);
     voeruit3();
 }
@@ -77,11 +72,10 @@ void clsvyx7::schrijf_tekst_veld(Variant& value) {
 // Unlike the other text writers, the length words carry the number of characters, not of bytes.
 void clsvyx7::ZetTekst(Variant& tekst, Variant& veld) {
     const Call call(*this);
-    s_.commando_soort = wire::Write;
     tekst = Variant(trim_spaces(tekst.to_text()));
     const std::string bytes = to_cp1252(tekst.to_text());
-    std::tie(s_.lengte_laag, s_.lengte_hoog) = length_words(*this, bytes.size());
-    s_.commando_code = to_int16(leading_number(veld));
+    const auto [laag, hoog] = length_words(*this, bytes.size());
+    set_command_words(s_, wire::Write, to_int16(leading_number(veld)), laag, hoog);
     s_.schrijf_data = text_units(bytes);
     voeruit3();
 }
@@ -102,10 +96,7 @@ void clsvyx7::venster_zetten(Variant& value) {
     const auto fields = split(value.to_text(), '|');
     const double x = std::max(Variant(field(fields, 0)).to_double() * kWindowScale, 0.0);
     const double y = std::max(Variant(field(fields, 1)).to_double() * kWindowScale, 0.0);
-    s_.commando_code = to_int16(leading_number(field(fields, 2)));
-    s_.commando_soort = wire::Write;
-    s_.lengte_laag = 4;
-    s_.lengte_hoog = 0;
+    set_command_words(s_, wire::Write, to_int16(leading_number(field(fields, 2))), 4);
     s_.schrijf_data = low_high_bytes(*this, Variant(x)) + low_high_bytes(*this, Variant(y));
     voeruit3();
 }

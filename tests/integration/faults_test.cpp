@@ -9,9 +9,9 @@
 #include <functional>
 #include <thread>
 
-#include "link/clsvyx7.h"
-#include "platform/termios_port.h"
-#include "sim/simulated_unit.h"
+#include "quarn7/clsvyx7.h"
+#include "quarn7/termios_port.h"
+#include "quarn7/simulated_unit.h"
 #include "support/protocol.h"
 #include "support/scripted_port.h"
 

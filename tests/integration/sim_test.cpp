@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "sim/simulated_unit.h"
+#include "quarn7/simulated_unit.h"
 #include "support/pty.h"
 #include "support/scripted_port.h"
 

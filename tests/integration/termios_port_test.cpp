@@ -1,5 +1,5 @@
 // The termios port over a pseudo-terminal (mind 0xFF: the driver doubles it under parity marks).
-#include "platform/termios_port.h"
+#include "quarn7/termios_port.h"
 
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>

@@ -4,8 +4,8 @@
 #include <QtTest>
 #include "panel/panel.h"
 #include "platform/conversions.h"
-#include "platform/termios_port.h"
-#include "sim/simulated_unit.h"
+#include "quarn7/termios_port.h"
+#include "quarn7/simulated_unit.h"
 
 using namespace quarn7;
 class PanelSimTest : public QObject {

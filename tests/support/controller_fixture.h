@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/clsvyx7.h"
+#include "quarn7/clsvyx7.h"
 #include "support/scripted_port.h"
 
 namespace quarn7::testing {

@@ -1,7 +1,7 @@
 // A clock that only moves when told to: sleeping advances it at once.
 #pragma once
 
-#include "platform/clock.h"
+#include "quarn7/clock.h"
 
 namespace quarn7::testing {
 

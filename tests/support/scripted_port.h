@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/serial_port.h"
+#include "quarn7/error.h"
+#include "quarn7/serial_port.h"
 #include "sim/hex.h"
 #include "support/fake_clock.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "platform/codepage.h"
-#include "platform/variant.h"
+#include "quarn7/variant.h"
 #include "support/scripted_port.h"
 
 namespace quarn7::testing {

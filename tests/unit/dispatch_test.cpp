@@ -1,6 +1,6 @@
 // The dispatch table against the interface as documented: every slot in interface order with its
 // kind and argument names, and the exact first frame a sample call of it puts on the line.
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

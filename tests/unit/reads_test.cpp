@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "commands/command_helpers.h"
-#include "link/read_items.h"
-#include "link/wire.h"
+#include "protocol/read_items.h"
+#include "protocol/frame.h"
 #include "platform/codepage.h"
 #include "platform/conversions.h"
 #include "support/controller_fixture.h"

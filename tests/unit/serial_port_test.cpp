@@ -1,5 +1,5 @@
 // The serial port object's checks, trace and line-error marks; the controller's link members.
-#include "platform/serial_port.h"
+#include "quarn7/serial_port.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
 #include "tarnvyx7.h"

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/dispatch.h"
+#include "quarn7/dispatch.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The message box and event pump of a Windows host.
 #pragma once
 
-#include "platform/services.h"
+#include "quarn7/services.h"
 
 namespace quarn7 {
 

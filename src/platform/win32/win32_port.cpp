@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/error.h"
+#include "quarn7/error.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
 

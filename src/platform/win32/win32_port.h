@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/serial_port.h"
+#include "quarn7/serial_port.h"
 
 namespace quarn7 {
 

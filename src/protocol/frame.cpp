@@ -1,11 +1,11 @@
-#include "link/wire.h"
+#include "protocol/frame.h"
 
 #include <algorithm>
 #include <string>
 
 #include "platform/codepage.h"
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7::wire {
 namespace {
@@ -48,9 +48,13 @@ std::string do_command_frame(const CommandWords& w) {
     return frame(w, std::string(1, word_byte(w.commando_soort, "commando_soort")));
 }
 
-std::string read_request(const CommandWords& w) { return frame(w, {}); }
+std::string read_request(const CommandWords& w) {
+    return frame(w, {});
+}
 
-std::string do_command_echo(const CommandWords& w) { return echo_head(w) + "D"; }
+std::string do_command_echo(const CommandWords& w) {
+    return echo_head(w) + "D";
+}
 
 std::string write_echo(const CommandWords& w, std::string_view data) {
     std::string shown(data);
@@ -64,8 +68,8 @@ std::string read_echo(const CommandWords& w, std::string_view data_tabel_0) {
 }
 
 std::size_t reply_length(std::string_view reply) {
-    const auto low = static_cast<unsigned char>(reply[2]);
-    const auto high = static_cast<unsigned char>(reply[3]);
+    const auto low = static_cast<unsigned char>(reply[kReplyLengthLowAt]);
+    const auto high = static_cast<unsigned char>(reply[kReplyLengthHighAt]);
     return std::min<std::size_t>(high * 256u + low, kReplyDataCap);
 }
 

@@ -9,8 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/clock.h"
-#include "platform/variant.h"
+#include "quarn7/clock.h"
+#include "quarn7/export.h"
+#include "quarn7/variant.h"
 
 namespace quarn7 {
 
@@ -24,7 +25,7 @@ using TraceSink = std::function<void(const TraceEvent&)>;
 
 // Non-virtual public properties over a small virtual core (the base checks and traces; the
 // platform class does the I/O).
-class SerialPort : public Object {
+class QUARN7_API SerialPort : public Object {
 public:
     bool PortOpen() const { return is_open(); }
     void PortOpen(bool open);
@@ -86,7 +87,7 @@ struct LineSettings {
     int data_bits = 8;
     int stop_bits = 1;  // 1 or 2 (1.5 is read as 2)
 };
-LineSettings parse_line_settings(std::string_view text);
+QUARN7_API LineSettings parse_line_settings(std::string_view text);
 
 // Input as a tty marks it with PARMRK: a byte received with a parity or framing error comes as
 // FF 00 x, a break as FF 00 00, and a good FF byte doubled as FF FF.
@@ -95,6 +96,6 @@ struct UnmarkedInput {
     std::uint64_t damaged = 0;  // marked bytes and breaks, dropped
     std::size_t used = 0;       // input taken; the rest is a mark cut short by the read
 };
-UnmarkedInput unmark_line_errors(std::string_view marked);
+QUARN7_API UnmarkedInput unmark_line_errors(std::string_view marked);
 
 }  // namespace quarn7

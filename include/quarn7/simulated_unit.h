@@ -1,9 +1,10 @@
-// A simulated overlay unit on a pseudo-terminal: it reads frames as the unit does, answers ACK,
-// NAK or a read reply from a state model that do-commands and writes change, paces its answers at
-// the line speed, and misbehaves on request. Tests start it in-process:
+// A simulated overlay unit: it reads frames as the unit does, answers ACK, NAK or a read reply
+// from a state model that do-commands and writes change, paces its answers at the line speed, and
+// misbehaves on request. It sits on a pseudo-terminal, or on an in-process line that a host's own
+// tests open like any port:
 //
-//   auto unit = SimulatedUnit::Builder().paced(false).build();
-//   port->bind(unit->device_path());
+//   auto unit = SimulatedUnit::Builder().build_in_process();  // or .build(): a pseudo-terminal
+//   auto de = quarn7::open(unit->port());
 //   ...
 //   unit->set_faults({.silent = true});
 //   EXPECT_EQ(unit->frames().size(), 3u);
@@ -16,6 +17,12 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "quarn7/export.h"
+
+namespace quarn7 {
+class SerialPort;
+}
 
 namespace quarn7::sim {
 
@@ -54,21 +61,25 @@ struct UnitState {
     int resets = 0;
 };
 
-class SimulatedUnit {
+class QUARN7_API SimulatedUnit {
 public:
     class Builder {
     public:
         Builder& paced(bool on);                         // default on: 19200 baud, 11 bits a byte
         Builder& turnaround(std::chrono::microseconds t);  // default 1 ms; paced answers only
         Builder& faults(Faults f);
-        Builder& link(std::string path);                 // also reachable at this symlink
+        Builder& link(std::string path);  // also reachable at this symlink (pty only)
         Builder& log_frames(bool on);                    // default on
-        // Called on the unit's thread after each frame was handled (answered, refused, ignored).
+        // Called after each frame was handled (answered, refused, ignored).
+        // Observers run on the thread that drives the line: the unit's own on a pseudo-terminal,
+        // the host's (inside the port's calls) in process.
         Builder& on_frame(std::function<void(const LoggedFrame&)> observer);
-        // Called on the unit's thread with bytes skipped as noise and when they were read.
+        // Called with bytes skipped as noise and when they were read.
         Builder& on_noise(
             std::function<void(std::chrono::steady_clock::time_point, const std::string&)> observer);
-        std::unique_ptr<SimulatedUnit> build();          // opens the pty and starts answering
+        std::unique_ptr<SimulatedUnit> build();  // opens the pty and starts answering
+        // No pseudo-terminal and no thread: the line is the port object port() gives.
+        std::unique_ptr<SimulatedUnit> build_in_process();
 
     private:
         friend class SimulatedUnit;
@@ -81,11 +92,14 @@ public:
         std::function<void(std::chrono::steady_clock::time_point, const std::string&)> on_noise_;
     };
 
-    ~SimulatedUnit();  // stops answering and closes both ends of the pty
+    ~SimulatedUnit();  // stops answering and closes both ends of the line
     SimulatedUnit(const SimulatedUnit&) = delete;
     SimulatedUnit& operator=(const SimulatedUnit&) = delete;
 
-    const std::string& device_path() const;  // the pty (or the link when one was given)
+    const std::string& device_path() const;  // the pty (or its link); "" in process
+    // The host's end of the line, closed until opened: the in-process port, or a termios port
+    // bound to the pty. The same object on every call.
+    std::shared_ptr<SerialPort> port();
 
     void set_faults(const Faults& faults);
     Faults faults() const;
@@ -96,7 +110,8 @@ public:
     void set_tilt(std::uint16_t digital, std::uint16_t analogue);
     // Replaces the data bytes the unit sends for a read item.
     void set_item_data(int item, std::string data);
-    // Hangs up: the host side sees the line go away (POLLHUP, EIO). Returns once it has.
+    // Hangs up: the host side sees the line go away (POLLHUP, EIO; in process, DeviceLost from
+    // the port's next call). Returns once it has.
     void close_line();
     // Waits until `count` frames were logged or `timeout` passed; true when they were.
     bool wait_for_frames(std::size_t count, std::chrono::milliseconds timeout) const;
@@ -108,9 +123,9 @@ private:
 };
 
 // "Line speed" time of `bytes` bytes at 19200 baud with 11 bits a byte.
-std::chrono::nanoseconds line_time(std::size_t bytes);
+QUARN7_API std::chrono::nanoseconds line_time(std::size_t bytes);
 
 // Readable dump of the state (what `quarn7-sim --print-state` shows).
-std::string describe(const UnitState& state);
+QUARN7_API std::string describe(const UnitState& state);
 
 }  // namespace quarn7::sim

@@ -1,11 +1,9 @@
 // The do-commands without arguments: member, code, lengte_laag, in interface order. The one list
-// declares the members, defines them, and feeds the dispatch table, the panel, the simulated unit
-// and the tests. A code means nothing without its kind and length: 131, 132 and 134 each belong to
-// two members that differ only in lengte_laag.
+// declares the controller's switch members and, through the protocol layer's switch table,
+// defines them and feeds the dispatch table, the panel and the simulated unit. A code means
+// nothing without its kind and length: 131, 132 and 134 each belong to two members that differ
+// only in lengte_laag.
 #pragma once
-
-#include <cstdint>
-#include <string_view>
 
 // row(member, code, lengte_laag)
 #define QUARN7_SWITCH_COMMANDS(row)            \
@@ -86,25 +84,3 @@
     row(automatisch_EEx_temp_logo_aan, 125, 1) \
     row(automatisch_EEx_temp_logo_uit, 126, 1) \
     row(bevestig_stikstof, 127, 1)
-
-namespace quarn7 {
-
-struct SwitchCommand {
-    std::string_view member;
-    std::uint8_t code;
-    std::uint8_t lengte_laag;
-};
-
-inline constexpr SwitchCommand kSwitchCommands[] = {
-#define QUARN7_SWITCH_ROW(member, code, lengte_laag) {#member, code, lengte_laag},
-    QUARN7_SWITCH_COMMANDS(QUARN7_SWITCH_ROW)
-#undef QUARN7_SWITCH_ROW
-};
-
-// In the interface, the colour write stands among the switch members, right after this row.
-inline constexpr std::string_view kColourWriteFollows = "overlay_wit_zwart";
-
-// The row of a member, or nullptr.
-const SwitchCommand* find_switch_command(std::string_view member);
-
-}  // namespace quarn7

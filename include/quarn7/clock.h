@@ -4,9 +4,11 @@
 
 #include <chrono>
 
+#include "quarn7/export.h"
+
 namespace quarn7 {
 
-class Clock {
+class QUARN7_API Clock {
 public:
     using duration = std::chrono::steady_clock::duration;
     using time_point = std::chrono::steady_clock::time_point;
@@ -18,6 +20,6 @@ public:
 };
 
 // The process-wide monotonic clock.
-Clock& steady_clock();
+QUARN7_API Clock& steady_clock();
 
 }  // namespace quarn7

@@ -17,12 +17,24 @@
 
 namespace quarn7::wire {
 
+// The unit's line: 19200 baud, odd parity, 8 data bits, 1 stop bit, no handshaking.
+inline constexpr const char* kLineSettings = "19200,o,8,1";
+inline constexpr int kHandshaking = 0;
+
 inline constexpr char STX = 0x02;
 inline constexpr char CR = 0x0D;
 inline constexpr char ACK = 0x06;
 inline constexpr char NAK = 0x15;
 
 enum Kind : std::int16_t { DoCommand = 0, Read = 1, Write = 2 };
+
+// Positions in a frame (from 0).
+inline constexpr std::size_t kLengthLowAt = 1;
+inline constexpr std::size_t kLengthHighAt = 2;
+inline constexpr std::size_t kKindAt = 3;
+inline constexpr std::size_t kCodeAt = 4;
+inline constexpr std::size_t kDataAt = 5;
+inline constexpr std::size_t kShortestFrame = 6;  // a read request: no data
 
 struct CommandWords {
     std::int16_t commando_code = 0;
@@ -46,6 +58,8 @@ std::string read_echo(const CommandWords& words, std::string_view data_tabel_0);
 
 // Read replies.
 inline constexpr std::size_t kReplyMinimum = 5;  // shorter is no reply
+inline constexpr std::size_t kReplyLengthLowAt = 2;
+inline constexpr std::size_t kReplyLengthHighAt = 3;
 inline constexpr std::size_t kReplyDataOffset = 4;
 inline constexpr std::size_t kReplyDataCap = 100;
 // The announced data length (bytes 3 and 4), capped at kReplyDataCap; precondition: at least

@@ -20,11 +20,12 @@
 #include <string_view>
 #include <thread>
 
-#include "commands/switch_commands.h"
-#include "platform/clock.h"
-#include "platform/serial_port.h"
-#include "platform/services.h"
-#include "platform/variant.h"
+#include "quarn7/clock.h"
+#include "quarn7/export.h"
+#include "quarn7/serial_port.h"
+#include "quarn7/services.h"
+#include "quarn7/switch_list.h"
+#include "quarn7/variant.h"
 
 namespace quarn7 {
 
@@ -37,7 +38,7 @@ enum class Outcome {
     ReplyReceived,  // read: a complete reply
     SendFailed,     // read: the port object failed while sending (the attempt went on)
 };
-std::string_view outcome_name(Outcome outcome);  // "acknowledged", "refused", ...
+QUARN7_API std::string_view outcome_name(Outcome outcome);  // "acknowledged", "refused", ...
 
 // The controller's working state, readable for diagnostics and tests.
 struct LinkState {
@@ -54,9 +55,9 @@ struct LinkState {
 class clsvyx7;
 // Installed by the panel library: shows the service panel driving `controller`.
 using PanelOpener = std::function<void(std::shared_ptr<clsvyx7> controller)>;
-void set_panel_opener(PanelOpener opener);
+QUARN7_API void set_panel_opener(PanelOpener opener);
 
-class clsvyx7 : public Object, public std::enable_shared_from_this<clsvyx7> {
+class QUARN7_API clsvyx7 : public Object, public std::enable_shared_from_this<clsvyx7> {
 public:
     clsvyx7();
     ~clsvyx7() override;
@@ -137,6 +138,9 @@ public:
     void set_fast_reads(bool on);
     // The port object as the class's own type (nullptr when none was handed in).
     std::shared_ptr<SerialPort> port() const;
+    // Opens the port object at the unit's line settings, as OpenClose does, but raises the port's
+    // own error (no such device, permission denied, port busy) where OpenClose only reports it.
+    void open_port();
     // Why the last OpenClose failed to open or close the port ("" when it did not fail): the
     // member itself reports that only by message box.
     std::string last_open_error() const;
@@ -146,6 +150,7 @@ private:
     class ForeignCode;  // marks a wait in which host code (events, a message box) may run
 
     SerialPort& require_port();
+    void open_at_line_settings(SerialPort& port);
     void attach_port(const Variant& port);
     bool diagnostics_on() const { return s_.meldingen_aan == -1; }
     void show(const std::string& text);  // the message box

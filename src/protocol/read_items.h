@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/variant.h"
+#include "quarn7/variant.h"
 
 namespace quarn7 {
 
@@ -71,6 +71,14 @@ inline constexpr ReadItem kReadItems[] = {
 };
 
 const ReadItem* find_read_item(int item);  // nullptr: the reply is not decoded
+
+// The item with this meaning; the build fails when there is none.
+consteval std::uint8_t item_code(std::string_view meaning) {
+    for (const ReadItem& row : kReadItems) {
+        if (row.meaning == meaning) return row.item;
+    }
+    throw "no read item with that meaning";
+}
 
 // The result of a reply to `item`: nullopt where the read echo stays. `data` holds the bytes
 // received (at most `announced`); an entry the rule needs beyond it raises InvalidArgument,

@@ -1,11 +1,11 @@
-#include "link/read_items.h"
+#include "protocol/read_items.h"
 
 #include <algorithm>
 #include <string>
 
 #include "platform/codepage.h"
 #include "platform/conversions.h"
-#include "platform/error.h"
+#include "quarn7/error.h"
 
 namespace quarn7 {
 namespace {

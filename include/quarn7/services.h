@@ -4,12 +4,14 @@
 #include <functional>
 #include <string>
 
+#include "quarn7/export.h"
+
 namespace quarn7 {
 
 // Shows one text to the operator and returns once it was seen. The default writes the text to
 // standard error.
 using MessageBox = std::function<void(const std::string& text)>;
-MessageBox stderr_message_box();
+QUARN7_API MessageBox stderr_message_box();
 
 // Lets the host's pending events run; the default does nothing.
 using EventPump = std::function<void()>;

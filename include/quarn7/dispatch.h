@@ -7,14 +7,15 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/variant.h"
+#include "quarn7/export.h"
+#include "quarn7/variant.h"
 
 namespace quarn7 {
 
 class clsvyx7;
 
 enum class MemberKind { Get, Let, Set, Method };
-std::string_view kind_name(MemberKind kind);  // "get", "let", "set", "method"
+QUARN7_API std::string_view kind_name(MemberKind kind);  // "get", "let", "set", "method"
 
 struct Member {
     std::string_view name;
@@ -25,8 +26,8 @@ struct Member {
     std::function<Variant(clsvyx7&, std::span<Variant> args)> invoke;
 };
 
-const std::vector<Member>& interface_members();
+QUARN7_API const std::vector<Member>& interface_members();
 // The member `name` of `kind`, or nullptr.
-const Member* find_member(std::string_view name, MemberKind kind);
+QUARN7_API const Member* find_member(std::string_view name, MemberKind kind);
 
 }  // namespace quarn7

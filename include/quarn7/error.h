@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "quarn7/export.h"
+
 namespace quarn7 {
 
 enum class ErrorNumber : int {
@@ -28,9 +30,9 @@ enum class ErrorNumber : int {
 };
 
 // The standard description of an error number ("Overflow", "Type mismatch", ...).
-std::string_view describe(ErrorNumber number);
+QUARN7_API std::string_view describe(ErrorNumber number);
 
-class Error : public std::runtime_error {
+class QUARN7_API Error : public std::runtime_error {
 public:
     explicit Error(ErrorNumber number);
     Error(ErrorNumber number, std::string description);

@@ -7,24 +7,40 @@
 #include <string_view>
 #include <variant>
 
+#include "quarn7/export.h"
+
 namespace quarn7 {
 
 class Variant;
 
 // Anything a Variant can hold as an object: the serial port object, a controller, or a host's
 // text box whose default property is its text.
-class Object {
+class QUARN7_API Object {
 public:
     virtual ~Object() = default;
     // The object's default property; objects without one raise a type mismatch.
     virtual Variant default_value() const;
 };
 
+// Decimal separator of the number-to-text and text-to-number conversions of Variants. It starts
+// from the environment's LC_NUMERIC (nl_NL gives ','), '.' where that cannot be read.
+QUARN7_API char host_decimal_separator();
+QUARN7_API void set_host_decimal_separator(char separator);
+
+// The leading number of a text with '.' as decimal point whatever the host format: blanks, tabs
+// and line feeds skipped, optional sign, digits, one '.', optional exponent; 0 when there is no
+// number. Never fails.
+QUARN7_API double leading_number(std::string_view text);
+// Signed number form: one blank before a number that is not negative, '-' before a negative one,
+// no decimal point for a whole value, '.' as decimal point; `single` limits it to seven
+// significant digits.
+QUARN7_API std::string signed_form(double x, bool single = false);
+
 enum class VarType : std::uint8_t { Empty, Integer, Long, Single, Double, String, Boolean, Object };
 
-std::string_view type_name(VarType type);  // "Empty", "Integer", ...
+QUARN7_API std::string_view type_name(VarType type);  // "Empty", "Integer", ...
 
-class Variant {
+class QUARN7_API Variant {
 public:
     Variant() = default;
     Variant(std::int16_t v) : value_(v) {}

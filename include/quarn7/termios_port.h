@@ -3,15 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <vector>
 #include <string>
 
-#include "platform/serial_port.h"
+#include "quarn7/export.h"
+#include "quarn7/port_list.h"
+#include "quarn7/serial_port.h"
 
 namespace quarn7 {
 
-class TermiosPort : public SerialPort {
+class QUARN7_API TermiosPort : public SerialPort {
 public:
     TermiosPort() = default;
     ~TermiosPort() override;
@@ -48,17 +48,5 @@ private:
     std::string received_;  // read from the driver, not yet taken
     std::string cut_mark_;  // the start of a mark whose rest the driver had not handed over
 };
-
-// One serial device as the system lists it.
-struct PortInfo {
-    std::string device;         // /dev/ttyUSB0
-    std::string driver;         // ftdi_sio, 8250, ...
-    std::string usb_vendor_id;  // "0403", empty for non-USB
-    std::string usb_product_id;
-    std::string serial_number;
-    std::string description;    // manufacturer and product where known
-    std::vector<std::string> by_id;  // /dev/serial/by-id names pointing at it
-};
-std::vector<PortInfo> list_ports();
 
 }  // namespace quarn7

@@ -1,4 +1,4 @@
-#include "commands/write_codes.h"
+#include "protocol/write_codes.h"
 
 #include <algorithm>
 

@@ -1,0 +1,36 @@
+# Debian packages from the install components (cpack, or scripts/package):
+#   libquarn7-0     the shared library
+#   libquarn7-dev   headers, static library, CMake package, pkg-config file
+#   quarn7          the command-line host and the simulated unit
+#   quarn7-panel    the service panel and its library (needs the Qt 6 runtime)
+# The system libraries each needs are found by dpkg-shlibdeps.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quarn7)
+set(CPACK_PACKAGE_VENDOR "Quarn7")
+set(CPACK_PACKAGE_CONTACT "Quarn7 maintainers <quarn7@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Drives the video overlay unit of a camera system over RS-232")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_COMPONENTS_ALL runtime dev tools panel)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libquarn7.so.0 comes from this build, not from an installed package.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/lib)
+
+set(QUARN7_DEB_LIBRARY "libquarn7-0 (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libquarn7-0)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libquarn7-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${QUARN7_DEB_LIBRARY}")
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME quarn7)
+set(CPACK_DEBIAN_PANEL_PACKAGE_NAME quarn7-panel)
+set(CPACK_DEBIAN_PANEL_PACKAGE_DEPENDS "${QUARN7_DEB_LIBRARY}")
+
+set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "Quarn7 library: the overlay unit's controller")
+set(CPACK_COMPONENT_DEV_DESCRIPTION "Quarn7 development files: headers, CMake and pkg-config")
+set(CPACK_COMPONENT_TOOLS_DESCRIPTION "Quarn7 command-line host and simulated overlay unit")
+set(CPACK_COMPONENT_PANEL_DESCRIPTION "Quarn7 service panel (Qt 6)")
+include(CPack)
