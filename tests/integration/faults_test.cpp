@@ -36,17 +36,12 @@ protected:
         de->meldingen();
         connect();
     }
-    // A port on the unit's line for `host`, which opens it.
-    std::shared_ptr<TermiosPort> attach(clsvyx7& host) {
-        auto line = std::make_shared<TermiosPort>();
-        line->bind(unit->device_path());
-        host.ComObject(Variant(std::static_pointer_cast<Object>(line)));
-        host.OpenClose(yes);
-        return line;
-    }
     void connect(sim::SimulatedUnit::Builder builder = {}) {
         unit = builder.build();
-        port = attach(*de);
+        port = std::make_shared<TermiosPort>();
+        port->bind(unit->device_path());
+        de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
+        de->OpenClose(yes);
         ASSERT_TRUE(port->PortOpen()) << de->last_open_error();
         sent = 0;
     }
@@ -163,20 +158,6 @@ TEST_F(Faults, LineClosedInTheMiddleOfATransaction) {
         connect();
         expect_next_call_works();
     }
-}
-
-TEST_F(Faults, SecondProgramOnTheSameDeviceIsTurnedAwayClearly) {
-    auto other = std::make_shared<clsvyx7>();
-    attach(*other);
-    EXPECT_EQ(other->last_open_error(),
-              "Port busy: " + unit->device_path() + " is in use by another program");
-    other->meterteller_aan();  // sends nothing onto the line the first one owns
-    EXPECT_EQ(other->last_outcome(), Outcome::PortClosed);
-    expect_next_call_works();
-    de->OpenClose(no);
-    other->OpenClose(yes);
-    other->meterteller_aan();
-    EXPECT_EQ(other->last_outcome(), Outcome::Acknowledged);
 }
 
 // Four threads share one controller, each writing a value only it writes and reading it back: a
