@@ -11,7 +11,7 @@
 #include "quarn7/clsvyx7.h"
 #include "protocol/read_items.h"
 #include "protocol/frame.h"
-#include "support/fake_clock.h"
+#include "support/scripted_port.h"
 
 namespace quarn7::bench {
 namespace {

@@ -46,8 +46,6 @@ TEST(ScriptLine, ResolvesCallsRanksNamesIgnoringCaseAndFormatsValuesAndTraces) {
                          resolve_call({"mvarComObject=x"}).member->kind),
               std::tuple(MemberKind::Let, MemberKind::Get, MemberKind::Set));
     for (const Args& words : {Args{"=5"}, Args{}}) EXPECT_THROW(resolve_call(words), UsageError);
-    EXPECT_EQ(edit_distance("kitten", "sitting"), 3u);
-    EXPECT_EQ(edit_distance("TELLER1_0", "Teller1_0"), 0u);
     EXPECT_THAT(closest_member_names("teller1_0", 2), ElementsAre("Teller1_0", "Teller2_0"));
     using enum TraceEvent::Direction;
     const Clock::time_point t0{};

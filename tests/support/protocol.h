@@ -3,6 +3,7 @@
 // order anywhere in the product fails a test.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -70,10 +71,8 @@ inline constexpr DocumentedItem kDocumentedItems[] = {
 // clang-format on
 
 inline const DocumentedSwitch* documented_switch(std::string_view member) {
-    for (const auto& row : kDocumentedSwitches) {
-        if (row.member == member) return &row;
-    }
-    return nullptr;
+    const auto* row = std::ranges::find(kDocumentedSwitches, member, &DocumentedSwitch::member);
+    return row == std::end(kDocumentedSwitches) ? nullptr : row;
 }
 
 // As hex: STX, lengte_laag, 0, kind 0, code, kind again, CR.

@@ -81,9 +81,7 @@ public:
         path_ = name;
         master_ = std::make_unique<LineEnd>(master);
     }
-    ~Pty() { ::close(slave_); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
+    ~Pty() { ::close(slave_); }  // the master goes with its LineEnd
 
     const std::string& path() const { return path_; }
     int slave() const { return slave_; }

@@ -1,8 +1,12 @@
 // An in-memory serial port on a fake clock: it records what the controller writes and delivers
-// scripted answers at exact times, so frame, repeat and window logic can be checked exactly.
+// scripted answers at exact times, so frame, repeat and window logic can be checked exactly; and a
+// controller wired to it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <memory>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -10,14 +14,30 @@
 #include <utility>
 #include <vector>
 
+#include "quarn7/clsvyx7.h"
 #include "quarn7/error.h"
 #include "quarn7/serial_port.h"
 #include "sim/hex.h"
-#include "support/fake_clock.h"
 
 namespace quarn7::testing {
 
 using namespace std::chrono_literals;
+
+// A clock that only moves when told to: sleeping advances it at once.
+class FakeClock : public Clock {
+public:
+    time_point now() const override { return now_; }
+    void sleep_until(time_point deadline) override {
+        if (deadline > now_) now_ = deadline;
+    }
+    void advance(duration d) { now_ += d; }
+    // Time since the clock was made.
+    duration elapsed() const { return now_ - time_point{}; }
+
+private:
+    time_point now_{};
+};
+
 
 // Bytes that reach the receive buffer `after` the frame that caused them was written. Damaged
 // bytes came with a parity or framing error: the port drops them and counts a line error each.
@@ -132,5 +152,43 @@ private:
     int opened_handshaking_ = -1;
     std::int16_t opened_port_ = 0;
 };
+
+// A controller wired to a scripted port on a fake clock, with its message boxes recorded.
+struct Controller {
+    Controller() {
+        de->set_clock(clock);
+        de->set_message_box([this](const std::string& text) { messages.push_back(text); });
+        de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
+    }
+
+    void open() { switch_port(true); }
+    void close() { switch_port(false); }
+    void switch_port(bool on) {
+        Variant v(on);
+        de->OpenClose(v);
+    }
+    void diagnostics_on() { if (de->state().meldingen_aan != -1) de->meldingen(); }
+    void acknowledge_everything() {
+        port->answer_with([](const std::string&) { return Answer{{1ms, std::string(1, '\x06')}}; });
+    }
+    // lees_data of `item`: the decoded reply, or what the read left in its argument.
+    Variant read_item(int item) {
+        Variant tekst(static_cast<std::int16_t>(item));
+        de->lees_data(tekst);
+        return tekst;
+    }
+    std::vector<Clock::duration> send_times() const {
+        std::vector<Clock::duration> out;
+        for (const auto& w : port->writes()) out.push_back(w.at.time_since_epoch());
+        return out;
+    }
+
+    FakeClock clock;
+    std::shared_ptr<ScriptedPort> port = std::make_shared<ScriptedPort>(clock);
+    std::shared_ptr<clsvyx7> de = std::make_shared<clsvyx7>();
+    std::vector<std::string> messages;
+};
+
+class ControllerTest : public ::testing::Test, protected Controller {};
 
 }  // namespace quarn7::testing

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
-#include "support/controller_fixture.h"
+#include "support/scripted_port.h"
 #include "support/protocol.h"
 
 namespace quarn7::testing {

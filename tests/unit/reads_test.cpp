@@ -8,7 +8,7 @@
 #include "protocol/frame.h"
 #include "platform/codepage.h"
 #include "platform/conversions.h"
-#include "support/controller_fixture.h"
+#include "support/scripted_port.h"
 #include "support/protocol.h"
 
 namespace quarn7::testing {

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/controller_fixture.h"
+#include "support/scripted_port.h"
 
 namespace quarn7::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "platform/conversions.h"
-#include "support/controller_fixture.h"
+#include "support/scripted_port.h"
 
 namespace quarn7::testing {
 namespace {
