@@ -8,7 +8,7 @@
 
 #include "quarn7/dispatch.h"
 #include "platform/conversions.h"
-#include "support/controller_fixture.h"
+#include "support/scripted_port.h"
 
 using namespace quarn7;
 
