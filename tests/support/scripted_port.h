@@ -168,9 +168,6 @@ struct Controller {
         de->OpenClose(v);
     }
     void diagnostics_on() { if (de->state().meldingen_aan != -1) de->meldingen(); }
-    void acknowledge_everything() {
-        port->answer_with([](const std::string&) { return Answer{{1ms, std::string(1, '\x06')}}; });
-    }
     // lees_data of `item`: the decoded reply, or what the read left in its argument.
     Variant read_item(int item) {
         Variant tekst(static_cast<std::int16_t>(item));

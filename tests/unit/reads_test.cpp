@@ -137,7 +137,7 @@ TEST(ReplyReadings, CountersIgnoreTheHostFormatAndScalingFollowsIt) {
 // The unit's form, most significant byte first, read from the four bytes before the last. Within
 // a thousand as shown (1000.0001: 1000) two decimals, halves to even; beyond, the 7-digit text.
 TEST_F(ReadsTest, FloatingPoint) {
-    acknowledge_everything();
+    port->answer_with(answer_every_frame());
     de->meterteller_aan();  // code 38, kind 0, lengte_laag 1
     for (const auto& [waarde, form] : {std::pair<Variant, const char*>{1, "3F 80 00 00"},
          {-2.5, "C0 20 00 00"}, {100.0, "42 C8 00 00"}, {0.1, "3D CC CC CD"},

@@ -133,7 +133,7 @@ TEST_F(Transaction, LostDeviceRaisesAndTheControllerWorksAfterReopening) {
     });
     EXPECT_EQ(error_of([&] { de->meterteller_aan(); }), ErrorNumber::DeviceLost);
     EXPECT_FALSE(port->PortOpen());
-    acknowledge_everything();
+    port->answer_with(answer_every_frame());
     open();
     de->meterteller_aan();
     EXPECT_EQ(de->last_outcome(), Outcome::Acknowledged);

@@ -29,7 +29,7 @@ protected:
     void SetUp() override {
         set_host_decimal_separator('.');
         open();
-        acknowledge_everything();
+        port->answer_with(answer_every_frame());
     }
     void expect_sent(const std::vector<Sent>& cases) {
         for (const auto& c : cases) {
