@@ -42,19 +42,21 @@ int run(QApplication& qt, const Options& options) {
     de->set_trace([&trace](const TraceEvent& event) { trace.add(event); });
     const apps::Line line = apps::attach_line(*de, options.simulate, options.sim, options.device);
 
-    // Given a line, the host opens it as any host would; otherwise the operator types the port
-    // number into the panel and clicks "Open".
+    Variant self(std::static_pointer_cast<Object>(de));
+    de->settings(self);
+    panel::frm_vyx7* frm = panel::instance();
+    // A screenshot has nobody to close a message box.
+    if (!options.screenshot.empty()) frm->set_message_box(stderr_message_box());
+
+    // Given a line, the panel opens it as the host set it up, a failure shown with the port's
+    // reason; otherwise the operator types the port number into the panel and clicks "Open".
     if (options.simulate || !options.device.empty() || options.port_number) {
         if (options.port_number) {
             Variant number(*options.port_number);
             de->Poort_nummer(number);
         }
-        apps::open_line(*de, line, "quarn7-panel");
+        frm->model().open_line();
     }
-
-    Variant self(std::static_pointer_cast<Object>(de));
-    de->settings(self);
-    panel::frm_vyx7* frm = panel::instance();
 
     int status = 0;
     if (!options.screenshot.empty()) {

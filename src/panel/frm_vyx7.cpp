@@ -3,7 +3,6 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,23 +11,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTime>
 #include <QVBoxLayout>
-#include <exception>
 #include <string_view>
-#include <tuple>
 #include <type_traits>
-
-#include "platform/conversions.h"
-#include "quarn7/error.h"
 
 namespace quarn7::panel {
 
 namespace {
 
-constexpr int kOpenButton = 0;  // Command4: Open, Close
-constexpr int kTestLineCount = 16;
-constexpr std::size_t kTestLineLength = 50;
 constexpr qreal kButtonPoints = 7;
 constexpr qreal kValueBoxPoints = 6;
 
@@ -36,33 +26,27 @@ QString qt_text(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-std::string text_of(const QLineEdit* box) {
-    return box->text().toStdString();
-}
-
 template <class Row, std::size_t N>
-const Row* row_of(const Row (&rows)[N], int index) {
+const Row& named(const Row (&rows)[N], std::string_view name) {
     for (const Row& row : rows) {
-        if (row.index == index) return &row;
+        if (row.name == name) return row;
     }
-    return nullptr;
+    return rows[0];  // every name asked for is in its table
 }
 
-// A text box handed to a member as an object whose default property is its text, as automation
-// hosts hand in theirs.
-class TextBoxObject : public Object {
-public:
-    explicit TextBoxObject(const QLineEdit& box) : box_(box) {}
-    Variant default_value() const override { return Variant(text_of(&box_)); }
+QString object_name(ButtonArray array, int index) {
+    for (const ArrayName& row : kArrayNames) {
+        if (row.array != array) continue;
+        return row.single ? qt_text(row.name) : QString("%1_%2").arg(qt_text(row.name)).arg(index);
+    }
+    return {};
+}
 
-private:
-    const QLineEdit& box_;
-};
-
-QVBoxLayout* new_column() {
-    auto* column = new QVBoxLayout;
-    column->setSpacing(1);
-    return column;
+QString single_caption(ButtonArray array, int index = 0) {
+    for (const SingleButton& button : kSingleButtons) {
+        if (button.array == array && button.index == index) return qt_text(button.caption);
+    }
+    return {};
 }
 
 // Columns side by side in `frame`, each pushed to the top.
@@ -72,7 +56,8 @@ std::vector<QVBoxLayout*> add_columns(QGroupBox* frame, int count) {
     row->setSpacing(4);
     std::vector<QVBoxLayout*> columns;
     for (int c = 0; c < count; ++c) {
-        columns.push_back(new_column());
+        columns.push_back(new QVBoxLayout);
+        columns.back()->setSpacing(1);
         row->addLayout(columns.back(), 1);
     }
     return columns;
@@ -82,7 +67,7 @@ std::vector<QVBoxLayout*> add_columns(QGroupBox* frame, int count) {
 
 frm_vyx7::frm_vyx7(QWidget* parent) : QWidget(parent) {
     setObjectName("frm_vyx7");
-    setWindowTitle("  ");
+    setWindowTitle(qt_text(kWindowTitle));
     button_font_ = font();
     button_font_.setPointSizeF(kButtonPoints);
     value_box_font_ = font();
@@ -98,41 +83,26 @@ frm_vyx7::frm_vyx7(QWidget* parent) : QWidget(parent) {
     grid->addWidget(build_options_group(), 2, 0);
 
     int row = 3;
-    for (const auto& [box_name, label_name, caption] :
-         {std::tuple{"Text1", "Label1", "Weg te sturen tekst"},
-          std::tuple{"Text2", "Label2", "Opgebouwd commando"}}) {
+    for (const char* box : {"Text1", "Text2"}) {
         auto* line = new QHBoxLayout;
-        line->addWidget(add_box(box_name), 1);
-        auto* label = new QLabel(qt_text(caption));
-        label->setObjectName(label_name);
-        line->addWidget(label);
+        line->addWidget(add_box(box), 1);
+        line->addWidget(add_label(box));
         line->addStretch(1);
         grid->addLayout(line, row++, 0, 1, 3);
     }
+    status_ = new QLabel;
+    status_->setObjectName("Status");
+    grid->addWidget(status_, row, 0, 1, 3);
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(1, 1);
-
-    const auto entry = [this](std::string_view name) -> QLineEdit* {
-        for (const auto& [box, box_row] : boxes_) {
-            if (box_row->name == name) return box;
-        }
-        return nullptr;
-    };
-    text1_ = entry("Text1");
-    text3_ = entry("Text3");
-    text4_ = entry("Text4");
-    text6_ = entry("Text6");
-    text20_ = entry("Text20");
-    text22_ = entry("Text22");
-    text23_ = entry("Text23");
-    reset_boxes();
+    model_.reset();
 }
 
-QPushButton* frm_vyx7::add_button(const QString& caption, const QString& name, int lines) {
-    auto* button = new QPushButton(caption);
-    button->setObjectName(name);
+QPushButton* frm_vyx7::add_button(ButtonArray array, int index, int lines) {
+    auto* button = new QPushButton;
+    button->setObjectName(object_name(array, index));
     button->setFont(button_font_);
     button->setFixedHeight(lines * QFontMetrics(button_font_).height() + 4);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -141,31 +111,47 @@ QPushButton* frm_vyx7::add_button(const QString& caption, const QString& name, i
 }
 
 QLineEdit* frm_vyx7::add_box(std::string_view name) {
-    for (const EntryBox& row : kEntryBoxes) {
-        if (row.name != name) continue;
-        auto* box = new QLineEdit;
-        box->setObjectName(qt_text(row.name));
-        box->setEnabled(row.enabled);
-        if (row.beside_write >= 0) {
-            box->setFont(value_box_font_);
-            box->setFixedWidth(QFontMetrics(value_box_font_).horizontalAdvance("0000") + 10);
-        }
-        boxes_.emplace_back(box, &row);
-        return box;
+    const EntryBox& row = named(kEntryBoxes, name);
+    auto* box = new QLineEdit;
+    box->setObjectName(qt_text(row.name));
+    box->setEnabled(row.enabled);
+    if (row.beside_write >= 0) {
+        box->setFont(value_box_font_);
+        box->setFixedWidth(QFontMetrics(value_box_font_).horizontalAdvance("0000") + 10);
+    }
+    connect(box, &QLineEdit::textChanged, this, [this, name = row.name](const QString& text) {
+        model_.edit(name, text.toStdString());
+    });
+    boxes_.emplace(row.name, box);
+    return box;
+}
+
+QLabel* frm_vyx7::add_label(std::string_view box) {
+    for (const Label& row : kLabels) {
+        if (row.box != box) continue;
+        auto* label = new QLabel(qt_text(row.caption));
+        label->setObjectName(qt_text(row.name));
+        return label;
     }
     return nullptr;
 }
 
+QGroupBox* frm_vyx7::add_frame(std::string_view name) {
+    auto* frame = new QGroupBox(qt_text(named(kFrames, name).caption));
+    frame->setObjectName(qt_text(name));
+    return frame;
+}
+
 template <class Row, std::size_t N>
-void frm_vyx7::add_array(const Row (&rows)[N], const char* array_name,
-                         const std::vector<QVBoxLayout*>& columns, void (frm_vyx7::*handler)(int)) {
+void frm_vyx7::add_array(const Row (&rows)[N], ButtonArray array,
+                         const std::vector<QVBoxLayout*>& columns) {
     auto* group = new QButtonGroup(this);
-    group->setObjectName(array_name);
+    group->setObjectName(qt_text(array_name(array)));
     for (const Row& row : rows) {
         int lines = 1;
         if constexpr (requires { row.lines; }) lines = row.lines;
-        QPushButton* button = add_button(qt_text(row.caption),
-                                         QString("%1_%2").arg(array_name).arg(row.index), lines);
+        QPushButton* button = add_button(array, row.index, lines);
+        button->setText(qt_text(row.caption));
         if constexpr (requires { row.enabled; }) button->setEnabled(row.enabled);
         group->addButton(button, row.index);
 
@@ -185,34 +171,34 @@ void frm_vyx7::add_array(const Row (&rows)[N], const char* array_name,
             columns[row.column]->addWidget(button);
         }
     }
-    connect(group, &QButtonGroup::idClicked, this, handler);
+    connect(group, &QButtonGroup::idClicked, this,
+            [this, array](int id) { model_.click(array, id); });
 }
 
 QGroupBox* frm_vyx7::build_do_group() {
-    auto* frame = new QGroupBox("Doe opdrachten");
-    frame->setObjectName("Frame1");
+    QGroupBox* frame = add_frame("Frame1");
     const auto columns = add_columns(frame, 3);
-    add_array(kDoButtons, "Command1", columns, &frm_vyx7::do_clicked);
+    add_array(kDoButtons, ButtonArray::Do, columns);
     for (QVBoxLayout* column : columns) column->addStretch(1);
     return frame;
 }
 
 QGroupBox* frm_vyx7::build_read_group() {
-    auto* frame = new QGroupBox("Lees opdrachten");
-    frame->setObjectName("Frame2");
+    QGroupBox* frame = add_frame("Frame2");
     const auto columns = add_columns(frame, 2);
-    add_array(kReadButtons, "Command3", columns, &frm_vyx7::read_clicked);
+    add_array(kReadButtons, ButtonArray::Read, columns);
     for (QVBoxLayout* column : columns) column->addStretch(1);
     return frame;
 }
 
 QGroupBox* frm_vyx7::build_write_group() {
-    auto* frame = new QGroupBox("Schrijf opdrachten");
-    frame->setObjectName("Frame4");
+    QGroupBox* frame = add_frame("Frame4");
     const auto columns = add_columns(frame, 4);
-    add_array(kWriteButtons, "Command2", columns, &frm_vyx7::write_clicked);
-    QPushButton* test_lines = add_button("zettekst xy", "Command5");
-    connect(test_lines, &QPushButton::clicked, this, &frm_vyx7::write_test_lines);
+    add_array(kWriteButtons, ButtonArray::Write, columns);
+    QPushButton* test_lines = add_button(ButtonArray::TestLines, 0);
+    test_lines->setText(single_caption(ButtonArray::TestLines));
+    connect(test_lines, &QPushButton::clicked, this,
+            [this] { model_.click(ButtonArray::TestLines); });
     columns.back()->addSpacing(6);
     columns.back()->addWidget(test_lines);
     for (QVBoxLayout* column : columns) column->addStretch(1);
@@ -224,48 +210,41 @@ QWidget* frm_vyx7::build_side_strip() {
     auto* grid = new QGridLayout(strip);
     grid->setContentsMargins(0, 0, 0, 0);
 
-    auto* port_group = new QGroupBox;
-    port_group->setObjectName("Frame3");
+    QGroupBox* port_group = add_frame("Frame3");
     auto* port_grid = new QGridLayout(port_group);
-    auto* port_label = new QLabel("Poort");
-    port_label->setObjectName("Label3");
-    port_grid->addWidget(port_label, 0, 0);
+    port_grid->addWidget(add_label("Text6"), 0, 0);
     port_grid->addWidget(add_box("Text6"), 0, 1);
     auto* port_buttons = new QButtonGroup(this);
-    port_buttons->setObjectName("Command4");
-    int index = 0;
-    for (const char* caption : {"Open", "Close"}) {
-        auto* button = new QPushButton(caption);
-        button->setObjectName(QString("Command4_%1").arg(index));
+    port_buttons->setObjectName(qt_text(array_name(ButtonArray::Port)));
+    for (int index : {0, 1}) {
+        auto* button = new QPushButton(single_caption(ButtonArray::Port, index));
+        button->setObjectName(object_name(ButtonArray::Port, index));
         command_buttons_.push_back(button);
         port_buttons->addButton(button, index);
         port_grid->addWidget(button, 1, index);
-        ++index;
     }
-    connect(port_buttons, &QButtonGroup::idClicked, this, &frm_vyx7::port_clicked);
+    connect(port_buttons, &QButtonGroup::idClicked, this,
+            [this](int id) { model_.click(ButtonArray::Port, id); });
     grid->addWidget(port_group, 0, 0);
 
-    auto* messages = new QPushButton("Meldingen wissel");
-    messages->setObjectName("Command7");
+    auto* messages = new QPushButton(single_caption(ButtonArray::Diagnostics));
+    messages->setObjectName(object_name(ButtonArray::Diagnostics, 0));
     command_buttons_.push_back(messages);
     connect(messages, &QPushButton::clicked, this,
-            [this] { run([this] { objde2_->meldingen(); }); });
+            [this] { model_.click(ButtonArray::Diagnostics); });
     grid->addWidget(messages, 0, 1, Qt::AlignTop);
 
-    auto* close_button = new QPushButton("Sluit venster");
-    close_button->setObjectName("Command8");
+    auto* close_button = new QPushButton(single_caption(ButtonArray::Close));
+    close_button->setObjectName(object_name(ButtonArray::Close, 0));
     command_buttons_.push_back(close_button);
     connect(close_button, &QPushButton::clicked, this, &QWidget::close);
     grid->addWidget(close_button, 1, 0, 1, 2);
     grid->setRowStretch(2, 1);
 
     int row = 3;
-    for (const auto& [label_name, caption, box_name] :
-         {std::tuple{"Label4", "X 0-24", "Text3"}, std::tuple{"Label5", "Y 0-16", "Text4"}}) {
-        auto* label = new QLabel(caption);
-        label->setObjectName(label_name);
-        grid->addWidget(label, row, 0, Qt::AlignRight);
-        grid->addWidget(add_box(box_name), row, 1);
+    for (const char* box : {"Text3", "Text4"}) {
+        grid->addWidget(add_label(box), row, 0, Qt::AlignRight);
+        grid->addWidget(add_box(box), row, 1);
         ++row;
     }
     return strip;
@@ -273,19 +252,18 @@ QWidget* frm_vyx7::build_side_strip() {
 
 // Never shown: the operator has no way to open it, and its "O.K." only hides it again.
 QGroupBox* frm_vyx7::build_options_group() {
-    auto* frame = new QGroupBox("Opties");
-    frame->setObjectName("Frame5");
+    QGroupBox* frame = add_frame("Frame5");
     auto* column = new QVBoxLayout(frame);
     auto* options = new QButtonGroup(this);
-    options->setObjectName("Option1");
+    options->setObjectName(qt_text(kOptionCaption));
     for (int i = 0; i < kOptionCount; ++i) {
-        auto* option = new QRadioButton("Option1");
-        option->setObjectName(QString("Option1_%1").arg(i));
+        auto* option = new QRadioButton(qt_text(kOptionCaption));
+        option->setObjectName(QString("%1_%2").arg(qt_text(kOptionCaption)).arg(i));
         options->addButton(option, i);
         column->addWidget(option);
     }
-    auto* ok = new QPushButton("O.K.");
-    ok->setObjectName("Command6");
+    auto* ok = new QPushButton(single_caption(ButtonArray::OptionsOk));
+    ok->setObjectName(object_name(ButtonArray::OptionsOk, 0));
     command_buttons_.push_back(ok);
     connect(ok, &QPushButton::clicked, frame, &QWidget::hide);
     column->addWidget(ok);
@@ -293,19 +271,12 @@ QGroupBox* frm_vyx7::build_options_group() {
     return frame;
 }
 
-void frm_vyx7::reset_boxes() {
-    for (const auto& [box, row] : boxes_) box->setText(qt_text(row->initial));
-}
-
 void frm_vyx7::set_controller(std::shared_ptr<clsvyx7> controller) {
-    objde2_ = std::move(controller);
-    if (!objde2_) return;
-    objde2_->set_message_box([this](const std::string& text) { message_box_(text); });
-    objde2_->set_event_pump([] { QCoreApplication::processEvents(); });
+    model_.set_controller(std::move(controller));
 }
 
 void frm_vyx7::open() {
-    if (!isVisible()) reset_boxes();
+    if (!isVisible()) model_.reset();
     show();
     raise();
     activateWindow();
@@ -328,138 +299,34 @@ void frm_vyx7::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
-void frm_vyx7::run(const std::function<void()>& work) {
-    // Events run during a read; a second call must not start from them.
-    busy_ = true;
-    std::vector<QPushButton*> held;
+void frm_vyx7::text_changed(std::string_view box, const std::string& text) {
+    const auto found = boxes_.find(box);
+    if (found != boxes_.end()) found->second->setText(QString::fromStdString(text));
+}
+
+void frm_vyx7::busy_changed(bool busy) {
+    if (!busy) {
+        for (QPushButton* button : held_) button->setEnabled(true);
+        held_.clear();
+        return;
+    }
     for (QPushButton* button : command_buttons_) {
         if (!button->isEnabled()) continue;
         button->setEnabled(false);
-        held.push_back(button);
-    }
-    std::string failure;
-    try {
-        if (!objde2_) throw Error(ErrorNumber::ObjectNotSet);
-        work();
-    } catch (const Error& e) {
-        failure = "Error " + std::to_string(e.code()) + ": " + e.description();
-    } catch (const std::exception& e) {
-        // Nothing may escape into Qt's event loop.
-        failure = e.what();
-    }
-    for (QPushButton* button : held) button->setEnabled(true);
-    busy_ = false;
-    if (!failure.empty()) message_box_(failure);
-}
-
-void frm_vyx7::show_in_text1(const std::string& text) {
-    text1_->setText(QString::fromStdString(text));
-}
-
-void frm_vyx7::port_clicked(int index) {
-    run([&] {
-        if (index == kOpenButton) {
-            Variant number(Variant(text_of(text6_)).to_integer());
-            objde2_->Poort_nummer(number);
-            Variant open(true);
-            objde2_->OpenClose(open);
-        } else {
-            Variant close(false);
-            objde2_->OpenClose(close);
-        }
-    });
-}
-
-void frm_vyx7::do_clicked(int index) {
-    const DoButton* button = row_of(kDoButtons, index);
-    if (!button) return;
-    text1_->clear();
-    run([&] { (objde2_.get()->*switch_member(*button))(); });
-}
-
-Variant frm_vyx7::write_argument(const WriteButton& button) {
-    const std::string code = std::to_string(button.code);
-    std::string built;
-    switch (button.form) {
-        case WriteForm::Value:
-            built = text_of(text1_) + "|" + code;
-            break;
-        case WriteForm::FieldNumber:
-            built = text_of(text22_) + "|" + code;
-            break;
-        case WriteForm::Window:
-            built = text_of(text3_) + "|" + text_of(text4_) + "|" + code;
-            break;
-        case WriteForm::TextFieldWindow:
-            built = text_of(text3_) + "|" + text_of(text4_) + "|" +
-                    signed_form(button.code + leading_number(text_of(text20_)));
-            break;
-        case WriteForm::Clock:
-            return Variant(
-                QDateTime::currentDateTime().toString("hh:mm:ss|dd-MM-yy").toStdString());
-        case WriteForm::Text1:
-            return Variant(text_of(text1_));
-        case WriteForm::SystemTextField:
-            return Variant(text_of(text23_));
-    }
-    show_in_text1(built);
-    return Variant(built);
-}
-
-void frm_vyx7::write_clicked(int index) {
-    const WriteButton* button = row_of(kWriteButtons, index);
-    if (!button) return;
-    run([&] {
-        Variant argument = write_argument(*button);
-        (objde2_.get()->*button->member)(argument);
-    });
-}
-
-void frm_vyx7::read_clicked(int index) {
-    const ReadButton* button = row_of(kReadButtons, index);
-    if (!button) return;
-    switch (button->form) {
-        case ReadForm::Item:
-            run([&] {
-                Variant tekst(std::int16_t{button->item});
-                objde2_->lees_waarde(tekst);
-                show_in_text1(tekst.to_text());
-            });
-            break;
-        case ReadForm::Counter:
-            run([&] {
-                // The members give tenths; the operator reads hundredths, whatever the host's
-                // decimal separator.
-                const Variant tenths = (objde2_.get()->*button->counter)();
-                show_in_text1(Variant(tenths.to_double() / 10).to_text());
-            });
-            break;
-        case ReadForm::SystemText:
-            run([&] {
-                Variant box(std::make_shared<TextBoxObject>(*text1_));
-                objde2_->schrijf_systeemtekstveld(box);
-            });
-            break;
-        case ReadForm::Blank:
-            break;
+        held_.push_back(button);
     }
 }
 
-void frm_vyx7::write_test_lines() {
-    run([&] {
-        for (int n = 1; n <= kTestLineCount; ++n) {
-            // Each line carries the clock of its own moment.
-            const auto seconds =
-                static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
-            std::string line = "Dit is regel" + signed_form(seconds, true);
-            const std::size_t head = line.size();
-            for (std::size_t i = head; i < kTestLineLength; ++i) line += "ï";
-            Variant x(static_cast<std::int16_t>(n));
-            Variant y(std::int16_t{1});
-            Variant tekst(line);
-            objde2_->zettekst_x_y(x, y, tekst);
-        }
-    });
+void frm_vyx7::status_changed(const std::string& status) {
+    if (status_) status_->setText(QString::fromStdString(status));
+}
+
+void frm_vyx7::show_message(const std::string& text) {
+    message_box_(text);
+}
+
+void frm_vyx7::pump_events() {
+    QCoreApplication::processEvents();
 }
 
 }  // namespace quarn7::panel

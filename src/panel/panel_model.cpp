@@ -60,8 +60,15 @@ LocalTime local_time_now() {
     localtime_r(&seconds, &tm);
 #endif
     const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-            tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
+    LocalTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    t.millisecond = static_cast<int>(ms);
+    return t;
 }
 
 PanelModel::PanelModel(PanelView& view, LocalClock clock) : view_(view), clock_(std::move(clock)) {
@@ -162,23 +169,30 @@ void PanelModel::run(const std::function<void()>& work) {
     if (!failure.empty()) view_.show_message(failure);
 }
 
+void PanelModel::open_line() {
+    if (!busy_) run([this] { switch_port(true); });
+}
+
 void PanelModel::port_clicked(int index) {
-    if (index != kOpenButton && index != kOpenButton + 1) return;
-    const bool open = index == kOpenButton;
-    run([&] {
-        if (open) {
+    if (index == kOpenButton) {
+        run([this] {
             Variant number(Variant(text("Text6")).to_integer());
             objde2_->Poort_nummer(number);
-        }
-        Variant wanted(open);
-        objde2_->OpenClose(wanted);
-        // OpenClose reports a failure by message box only while diagnostics are on.
-        const std::string reason = objde2_->last_open_error();
-        const std::shared_ptr<SerialPort> port = objde2_->port();
-        if (!reason.empty() && port->PortOpen() != open) {
-            view_.show_message((open ? "Open failed: " : "Close failed: ") + reason);
-        }
-    });
+            switch_port(true);
+        });
+    } else if (index == kOpenButton + 1) {
+        run([this] { switch_port(false); });
+    }
+}
+
+void PanelModel::switch_port(bool open) {
+    Variant wanted(open);
+    objde2_->OpenClose(wanted);
+    // OpenClose reports a failure by message box only while diagnostics are on.
+    const std::string reason = objde2_->last_open_error();
+    if (!reason.empty() && objde2_->port()->PortOpen() != open) {
+        view_.show_message((open ? "Open failed: " : "Close failed: ") + reason);
+    }
 }
 
 void PanelModel::do_clicked(int index) {

@@ -73,6 +73,10 @@ public:
     void click(ButtonArray array, int index = 0);
     bool busy() const { return busy_; }
 
+    // Opens the controller's port as the host set it up (Open without taking Text6's number); a
+    // failure is shown with the port's own reason.
+    void open_line();
+
     // "/dev/ttyS0 open, last call: acknowledged", "/dev/ttyS0 closed", "no port object".
     std::string status() const;
 
@@ -83,6 +87,7 @@ private:
     // goes on. The status is reported afterwards.
     void run(const std::function<void()>& work);
     void port_clicked(int index);
+    void switch_port(bool open);  // OpenClose, and a failure shown
     void do_clicked(int index);
     void write_clicked(int index);
     void read_clicked(int index);

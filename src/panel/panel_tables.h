@@ -345,10 +345,10 @@ struct ArrayName {
 };
 
 inline constexpr ArrayName kArrayNames[] = {
-    {ButtonArray::Do, "Command1", false},         {ButtonArray::Write, "Command2", false},
-    {ButtonArray::Read, "Command3", false},       {ButtonArray::Port, "Command4", false},
-    {ButtonArray::TestLines, "Command5", true},   {ButtonArray::Diagnostics, "Command7", true},
-    {ButtonArray::Close, "Command8", true},       {ButtonArray::OptionsOk, "Command6", true},
+    {ButtonArray::Do, "Command1", false},       {ButtonArray::Write, "Command2", false},
+    {ButtonArray::Read, "Command3", false},     {ButtonArray::Port, "Command4", false},
+    {ButtonArray::TestLines, "Command5", true}, {ButtonArray::Diagnostics, "Command7", true},
+    {ButtonArray::Close, "Command8", true},     {ButtonArray::OptionsOk, "Command6", true},
 };
 
 constexpr std::string_view array_name(ButtonArray array) {
@@ -382,8 +382,11 @@ struct Caption {
 };
 
 inline constexpr Caption kFrames[] = {
-    {"Frame1", "Doe opdrachten"}, {"Frame2", "Lees opdrachten"}, {"Frame4", "Schrijf opdrachten"},
-    {"Frame3", ""},               {"Frame5", "Opties"},
+    {"Frame1", "Doe opdrachten"},
+    {"Frame2", "Lees opdrachten"},
+    {"Frame4", "Schrijf opdrachten"},
+    {"Frame3", ""},
+    {"Frame5", "Opties"},
 };
 inline constexpr int kOptionCount = 6;
 inline constexpr std::string_view kOptionCaption = "Option1";

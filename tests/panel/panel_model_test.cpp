@@ -108,12 +108,11 @@ protected:
     std::string status;
     std::function<void()> on_events;
     // 14:05:09 on the 3rd of December 2026, then as the fake clock moves.
-    panel::PanelModel model{*this, [this] {
-                                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    clock.elapsed());
-                                return panel::LocalTime{2026, 12, 3, 14, 5, 9,
-                                                        static_cast<int>(ms.count())};
-                            }};
+    panel::PanelModel model{
+        *this, [this] {
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(clock.elapsed());
+            return panel::LocalTime{2026, 12, 3, 14, 5, 9, static_cast<int>(ms.count())};
+        }};
 };
 
 TEST_F(PanelModelTest, TheSharedClickTable) {
@@ -136,8 +135,8 @@ TEST_F(PanelModelTest, EveryDoAndWriteButton) {
         EXPECT_EQ(click(ButtonArray::Do, index), row ? switch_frame(*row) : "") << index;
         EXPECT_EQ(shown["Text1"], row ? "" : "123") << index;
     }
-    for (const auto& [box, text] : {std::pair{"Text3", "3"}, {"Text4", "4"}, {"Text20", "2"},
-                                    {"Text22", "7"}}) {
+    for (const auto& [box, text] :
+         {std::pair{"Text3", "3"}, {"Text4", "4"}, {"Text20", "2"}, {"Text22", "7"}}) {
         type(box, text);
     }
     for (int index = 0; index < 49; ++index) {
@@ -167,8 +166,9 @@ TEST_F(PanelModelTest, ReadButtons) {
         EXPECT_EQ(shown["Text1"], tekst.to_text()) << index;
     }
     for (const auto& [separator, index, data] : {std::tuple{',', 10, "39 30 00 00"},
-                                                {',', 11, "39 30"}, {'.', 10, "39 30 00 00"},
-                                                {'.', 11, "39 30"}}) {
+                                                 {',', 11, "39 30"},
+                                                 {'.', 10, "39 30 00 00"},
+                                                 {'.', 11, "39 30"}}) {
         set_host_decimal_separator(separator);
         reply = bytes(data);
         EXPECT_EQ(click(ButtonArray::Read, index), read_request(index == 10 ? 43 : 44));
@@ -219,10 +219,13 @@ TEST_F(PanelModelTest, ErrorsAndThePortGroup) {
 
     // Close, Open on 3; diagnostics on: Open and Close twice each; off again.
     type("Text6", "3");
-    for (const auto& [array, index] :
-         {std::pair{ButtonArray::Port, 1}, {ButtonArray::Port, 0}, {ButtonArray::Diagnostics, 0},
-          {ButtonArray::Port, 0}, {ButtonArray::Port, 1}, {ButtonArray::Port, 1},
-          {ButtonArray::Diagnostics, 0}}) {
+    for (const auto& [array, index] : {std::pair{ButtonArray::Port, 1},
+                                       {ButtonArray::Port, 0},
+                                       {ButtonArray::Diagnostics, 0},
+                                       {ButtonArray::Port, 0},
+                                       {ButtonArray::Port, 1},
+                                       {ButtonArray::Port, 1},
+                                       {ButtonArray::Diagnostics, 0}}) {
         click(array, index);
     }
     EXPECT_EQ(port->opened_port(), 3);
@@ -240,15 +243,15 @@ TEST_F(PanelModelTest, ResetRestoresTheInitialTexts) {
     for (const char* box : {"Text1", "Text3", "Text6", "Text20", "Text22"}) type(box, "changed");
     model.reset();
     const std::map<std::string, std::string, std::less<>> initial = {
-        {"Text1", "Text1"}, {"Text2", "Text2"}, {"Text3", "10"}, {"Text4", "10"}, {"Text6", "10"},
-        {"Text20", "1"},    {"Text21", "1"},    {"Text22", "1"}, {"Text23", "1"}, {"Text24", ""},
-        {"Text25", "1"}};
+        {"Text1", "Text1"}, {"Text2", "Text2"}, {"Text3", "10"}, {"Text4", "10"},
+        {"Text6", "10"},    {"Text20", "1"},    {"Text21", "1"}, {"Text22", "1"},
+        {"Text23", "1"},    {"Text24", ""},     {"Text25", "1"}};
     EXPECT_EQ(shown, initial);
     model.set_controller(nullptr);
     EXPECT_EQ(status, "no port object");
     click(ButtonArray::Do, 0);
-    EXPECT_EQ(messages, std::vector<std::string>{
-                            "Error 91: Object variable or With block variable not set"});
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"Error 91: Object variable or With block variable not set"});
 }
 
 }  // namespace

@@ -1,17 +1,26 @@
-// The service panel driving the simulated unit over a real pseudo-terminal, as an operator would.
+// The Qt panel driving the simulated unit over a real pseudo-terminal, as an operator would: the
+// shared click table end to end, the status line, a failed open, and a reopened panel.
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
+
 #include "panel/panel.h"
-#include "platform/conversions.h"
-#include "quarn7/termios_port.h"
 #include "quarn7/simulated_unit.h"
+#include "quarn7/termios_port.h"
+#include "support/panel_clicks.h"
+#include "support/scripted_port.h"
 
 using namespace quarn7;
 class PanelSimTest : public QObject {
     Q_OBJECT
-    QLineEdit* box(const char* name) { return panel::instance()->findChild<QLineEdit*>(name); }
-    void click(const char* name) { panel::instance()->findChild<QPushButton*>(name)->click(); }
+    template <class W = QLineEdit>
+    W* find(const QString& name) {
+        return panel::instance()->findChild<W*>(name);
+    }
+    QString status() { return find<QLabel>("Status")->text(); }
+    void click(const QString& name) { find<QPushButton>(name)->click(); }
 private slots:
     void an_operator_session_reaches_the_unit() {
         set_host_decimal_separator('.');
@@ -21,23 +30,55 @@ private slots:
         port->bind(unit->device_path());
         const auto de = std::make_shared<clsvyx7>();
         de->ComObject(Variant(std::static_pointer_cast<Object>(port)));
+        std::vector<std::string> sent;  // a frame repeated on a busy machine counts once
+        de->set_trace([&sent](const TraceEvent& e) {
+            const std::string frame = quarn7::testing::hex(e.bytes);
+            if (e.direction == TraceEvent::Direction::Out && (sent.empty() || sent.back() != frame))
+                sent.push_back(frame);
+        });
         Variant test(std::static_pointer_cast<Object>(de));
         de->settings(test);  // not modal: it returns (a modal panel would hang the test here)
         QVERIFY(panel::instance()->isVisible() && !port->PortOpen());  // and opens nothing
-        std::vector<std::string> messages;
-        panel::instance()->set_message_box([&](const std::string& m) { messages.push_back(m); });
+        const QString line = QString::fromStdString(unit->device_path());
+        QCOMPARE(status(), line + " closed");
         click("Command4_0");  // Open
         QVERIFY(port->PortOpen() && port->Settings() == "19200,o,8,1");
-        click("Command1_0");  // Tijdvenster aan
-        QVERIFY(unit->state().switches.at(32));
-        box("Text3")->setText("2"), box("Text4")->setText("3"), click("Command2_20");  // klok
-        QCOMPARE(unit->state().windows.at(96), (std::pair{30, 45}));
-        box("Text1")->setText("12.3"), click("Command2_2");  // Zet meterteller1: 123 tenths
-        QCOMPARE(unit->state().counter1, std::int64_t{123});
-        click("Command3_10");  // Meterteller 1, shown in hundredths
-        QCOMPARE(box("Text1")->text(), QString("1.23"));
+        for (const auto& row : quarn7::testing::kPanelClicks) {
+            const QString name = QString("%1_%2").arg(row.array.data()).arg(row.index);
+            find("Text1")->setText(QString::fromUtf8(row.text1.data(), row.text1.size()));
+            sent.clear();
+            click(name);
+            std::string frames;
+            for (const std::string& frame : sent) frames += (frames.empty() ? "" : " | ") + frame;
+            QCOMPARE(frames, std::string(row.frames));
+            QCOMPARE(find("Text1")->text().toStdString(), std::string(row.shown));
+        }
+        QCOMPARE(status(), line + " open, last call: acknowledged");
         click("Command4_1");  // Close
-        QVERIFY(!port->PortOpen() && messages.empty());
+        QCOMPARE(status(), line + " closed");
+
+        // A failed open shows the port's own reason in a message box, without a title.
+        port->bind("/nonexistent/tty");
+        QString shown;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text() + "|" + box->windowTitle();
+                box->accept();
+            }
+        });
+        poll.start(5);
+        click("Command4_0");
+        QCOMPARE(shown, QString("Open failed: No such device: /nonexistent/tty|"));
+
+        // Sluit venster; settings again shows the initial texts.
+        find("Text6")->setText("3"), find("Text1")->setText("x"), click("Command8");
+        QVERIFY(!panel::instance()->isVisible());
+        de->settings(test);
+        QCOMPARE(find("Text6")->text() + find("Text1")->text(), QString("10Text1"));
+        QVERIFY(find("Text22")->isEnabled() && !find("Text23")->isEnabled());
+        QCOMPARE(find<QPushButton>("Command3_19")->text(),
+                 QString("Draaihoek in 10") + QChar(0xB0));
         panel::instance()->set_controller(nullptr);
     }
 };

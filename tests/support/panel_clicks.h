@@ -9,7 +9,7 @@
 namespace quarn7::testing {
 
 struct PanelClick {
-    std::string_view array;   // the button is named array_index ("Command2_16")
+    std::string_view array;  // the button is named array_index ("Command2_16")
     int index;
     std::string_view text1;   // typed into Text1 before the click
     std::string_view frames;  // sent, as hex; " | " between frames
