@@ -17,21 +17,19 @@ struct PanelClick {
     std::string_view shown;   // Text1 afterwards
 };
 
-// clang-format off
 inline constexpr PanelClick kPanelClicks[] = {
-    {"Command1", 0, "x", "02 01 00 00 20 00 0D", "", ""},                      // Tijdvenster aan
-    {"Command2", 16, "5", "02 01 00 02 48 05 0D", "", "5|72"},                 // Transparantheid
-    {"Command2", 2, "12.3", "02 04 00 02 23 7B 00 00 00 0D", "", "12.3"},      // Zet meterteller1
+    {"Command1", 0, "x", "02 01 00 00 20 00 0D", "", ""},                     // Tijdvenster aan
+    {"Command2", 16, "5", "02 01 00 02 48 05 0D", "", "5|72"},                // Transparantheid
+    {"Command2", 2, "12.3", "02 04 00 02 23 7B 00 00 00 0D", "", "12.3"},     // Zet meterteller1
     {"Command3", 10, "", "02 00 00 01 2B 0D", "7B 00 00 00", "1.23"},         // Meterteller 1
-    {"Command2", 20, "", "02 04 00 02 60 96 00 96 00 0D", "", "10|10|96"},     // Venster klok
-    {"Command2", 27, "", "02 04 00 02 6B 96 00 96 00 0D", "", "10|10| 107"},   // tekstveld 1
-    {"Command3", 1, "", "02 00 00 01 21 0D", "14", "20"},                      // Aantal tekst velden
-    {"Command2", 40, "", "02 01 00 02 A0 01 0D", "", "1|160"},                 // Tekstveld 1..20
+    {"Command2", 20, "", "02 04 00 02 60 96 00 96 00 0D", "", "10|10|96"},    // Venster klok
+    {"Command2", 27, "", "02 04 00 02 6B 96 00 96 00 0D", "", "10|10| 107"},  // tekstveld 1
+    {"Command3", 1, "", "02 00 00 01 21 0D", "14", "20"},                     // Aantal tekst velden
+    {"Command2", 40, "", "02 01 00 02 A0 01 0D", "", "1|160"},                // Tekstveld 1..20
     {"Command3", 38, "Hallo",
      "02 01 00 02 A2 01 0D | 02 0A 00 02 A1 48 00 61 00 6C 00 6C 00 6F 00 0D", "", "Hallo"},
-    {"Command3", 27, "keep", "", "", "keep"},                                  // a blank button
-    {"Command1", 66, "keep", "", "", "keep"},                                  // a disabled one
+    {"Command3", 27, "keep", "", "", "keep"},  // a blank button
+    {"Command1", 66, "keep", "", "", "keep"},  // a disabled one
 };
-// clang-format on
 
 }  // namespace quarn7::testing
