@@ -196,9 +196,10 @@ TEST_F(PanelModelTest, TestLines) {
 // Buttons are off while a call runs; a click that arrives from the events a read lets run
 // starts nothing.
 TEST_F(PanelModelTest, BusyWhileACallRuns) {
+    reply = "\x01";
     on_events = [this] { model.click(ButtonArray::Do, 0); };
     EXPECT_EQ(click(ButtonArray::Read, 3), read_request(35));
-    EXPECT_TRUE(!on_events && !busy && !model.busy());
+    EXPECT_TRUE(!on_events && !busy && !model.busy() && messages.empty());
     EXPECT_EQ(calls_while_idle, 0);
 }
 
