@@ -1,5 +1,6 @@
 // The automation client that tests/windows/run starts under Wine (its unit on COM20).
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <thread>
@@ -68,22 +69,26 @@ static void typed_write_backs(_clsvyx7* controller) {
           "hooglaag and ZetTekst write into an Integer and a BSTR", "%d [%ls]", high, text);
 }
 
-// While a read waits, a host button's call comes in and is refused; 1300 m crosses as C8 32 00 00.
-static void read_back(_clsvyx7* controller) {
-    static HRESULT nested_call = S_OK;
-    const WNDPROC host_window = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
-        if (message == WM_APP) nested_call = reinterpret_cast<_clsvyx7*>(l)->meterteller_aan();
-        return message == WM_APP ? 0 : DefWindowProcW(window, message, w, l);
-    };
+static HRESULT nested_call = S_OK;
+static LRESULT CALLBACK host_window(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_APP) nested_call = reinterpret_cast<_clsvyx7*>(l)->meterteller_aan();
+    return message == WM_APP ? 0 : DefWindowProcW(window, message, w, l);
+}
+
+// The unit first reads back what the previous client wrote. While a read waits, a host button's
+// call comes in and is refused; 1300 m crosses as C8 32 00 00.
+static void read_back(_clsvyx7* controller, LONG before, LONG metres) {
     const HWND window =
         CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(host_window));
-    VARIANT metres = long_value(1300), read{};
-    controller->put_afstand(&metres);
+    VARIANT written = long_value(metres), earlier{}, read{};
+    controller->get_afstand(&earlier);
+    controller->put_afstand(&written);
     PostMessageW(window, WM_APP, 0, reinterpret_cast<LPARAM>(controller));
     const HRESULT hr = controller->get_afstand(&read);
-    check(hr == S_OK && V_VT(&read) == VT_R8 && V_R8(&read) == 1300,
-          "1300 m written through COM20 reads back", "%08lX %d %g", hr, V_VT(&read), V_R8(&read));
+    check(V_R8(&earlier) == before && hr == S_OK && V_VT(&read) == VT_R8 && V_R8(&read) == metres,
+          "the previous client's distance, then this one's, read through COM20", "%g %08lX %d %g",
+          V_R8(&earlier), hr, V_VT(&read), V_R8(&read));
     check(nested_call == MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 17),
           "a read runs host messages, refusing their call (0x800A0011)", "%08lX", nested_call);
 }
@@ -106,7 +111,8 @@ static void message_box(_clsvyx7* controller, VARIANT* open) {
           "\"Already open\" in a message box with no title", "%08lX [%ls] [%ls]", hr, text, title);
 }
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc != 3) return 2;
     CoInitialize(nullptr);
     _clsvyx7* controller = nullptr;
     ISerialPort* port = nullptr;
@@ -118,6 +124,6 @@ int main() {
     controller->put_Poort_nummer(20);
     controller->OpenClose(&open);
     typed_write_backs(controller);
-    read_back(controller);
+    read_back(controller, std::atol(argv[1]), std::atol(argv[2]));
     message_box(controller, &open);
 }
