@@ -48,6 +48,10 @@ public:
     // damaged on the line.
     std::uint64_t line_errors() const { return line_errors_; }
 
+    // What the operator knows the line by: a device path where the port has one, else
+    // "port N" (CommPort).
+    virtual std::string line_name() const;
+
     void set_trace(TraceSink sink) { trace_ = std::move(sink); }
     // The clock that stamps trace events (the controller hands in its own).
     void set_trace_clock(Clock& clock) { trace_clock_ = &clock; }

@@ -22,6 +22,7 @@ public:
     void unbind();
     // The device that PortOpen = true opens now.
     std::string device_path() const;
+    std::string line_name() const override { return device_path(); }
 
     // CommPort N opens /dev/ttyS{N-1} unless a path was mapped to N (an empty path removes the
     // mapping). Process-wide.

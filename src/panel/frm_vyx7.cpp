@@ -27,7 +27,6 @@ namespace quarn7::panel {
 namespace {
 
 constexpr int kOpenButton = 0;  // Command4: Open, Close
-constexpr int kOptionCount = 6;
 constexpr int kTestLineCount = 16;
 constexpr std::size_t kTestLineLength = 50;
 constexpr qreal kButtonPoints = 7;

@@ -323,6 +323,88 @@ inline constexpr ReadButton kReadButtons[] = {
     {38, "schrijf_systeemtekstveld", ReadForm::SystemText, 0, nullptr, 1},
 };
 
+// --- The arrays and single buttons a click reaches the panel model through ---
+
+// One value per button array or single button; the model acts on the first six, the view on the
+// last two (closing the window, hiding the options group).
+enum class ButtonArray : std::uint8_t {
+    Do,           // Command1
+    Write,        // Command2
+    Read,         // Command3
+    Port,         // Command4: 0 Open, 1 Close
+    TestLines,    // Command5
+    Diagnostics,  // Command7
+    Close,        // Command8
+    OptionsOk,    // Command6
+};
+
+struct ArrayName {
+    ButtonArray array;
+    std::string_view name;  // buttons of an array are named `name`_index, a single one `name`
+    bool single;
+};
+
+inline constexpr ArrayName kArrayNames[] = {
+    {ButtonArray::Do, "Command1", false},         {ButtonArray::Write, "Command2", false},
+    {ButtonArray::Read, "Command3", false},       {ButtonArray::Port, "Command4", false},
+    {ButtonArray::TestLines, "Command5", true},   {ButtonArray::Diagnostics, "Command7", true},
+    {ButtonArray::Close, "Command8", true},       {ButtonArray::OptionsOk, "Command6", true},
+};
+
+constexpr std::string_view array_name(ButtonArray array) {
+    for (const ArrayName& row : kArrayNames) {
+        if (row.array == array) return row.name;
+    }
+    return {};
+}
+
+// The buttons outside the three groups, with their captions.
+struct SingleButton {
+    ButtonArray array;
+    std::int16_t index;  // within Command4; 0 for a single button
+    std::string_view caption;
+};
+
+inline constexpr SingleButton kSingleButtons[] = {
+    {ButtonArray::Port, 0, "Open"},
+    {ButtonArray::Port, 1, "Close"},
+    {ButtonArray::TestLines, 0, "zettekst xy"},
+    {ButtonArray::Diagnostics, 0, "Meldingen wissel"},
+    {ButtonArray::Close, 0, "Sluit venster"},
+    {ButtonArray::OptionsOk, 0, "O.K."},
+};
+
+// Group boxes and labels. Frame5 ("Opties", six option buttons captioned "Option1" and the O.K.
+// button) is built hidden and nothing shows it.
+struct Caption {
+    std::string_view name;
+    std::string_view caption;
+};
+
+inline constexpr Caption kFrames[] = {
+    {"Frame1", "Doe opdrachten"}, {"Frame2", "Lees opdrachten"}, {"Frame4", "Schrijf opdrachten"},
+    {"Frame3", ""},               {"Frame5", "Opties"},
+};
+inline constexpr int kOptionCount = 6;
+inline constexpr std::string_view kOptionCaption = "Option1";
+
+struct Label {
+    std::string_view name;
+    std::string_view caption;
+    std::string_view box;  // the entry box it names
+};
+
+inline constexpr Label kLabels[] = {
+    {"Label3", "Poort", "Text6"},
+    {"Label4", "X 0-24", "Text3"},
+    {"Label5", "Y 0-16", "Text4"},
+    {"Label1", "Weg te sturen tekst", "Text1"},
+    {"Label2", "Opgebouwd commando", "Text2"},
+};
+
+// Two blanks: the window shows no title.
+inline constexpr std::string_view kWindowTitle = "  ";
+
 // --- Entry boxes ---
 
 struct EntryBox {

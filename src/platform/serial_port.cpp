@@ -17,6 +17,10 @@ void SerialPort::PortOpen(bool open) {
     }
 }
 
+std::string SerialPort::line_name() const {
+    return "port " + std::to_string(comm_port_);
+}
+
 void SerialPort::CommPort(std::int16_t number) {
     if (is_open()) throw Error(ErrorNumber::PortAlreadyOpen);
     if (number < 1) throw Error(ErrorNumber::InvalidPropertyValue);
