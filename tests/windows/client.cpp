@@ -1,13 +1,17 @@
 // The automation client that tests/windows/run starts under Wine (its unit on COM20).
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
-#include "quarn7/dispatch.h"
+#include "panel_clicks.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
+#include "quarn7/dispatch.h"
 #include "tarnvyx7.h"
 
 template <class... Details>
@@ -111,8 +115,118 @@ static void message_box(_clsvyx7* controller, VARIANT* open) {
           "\"Already open\" in a message box with no title", "%08lX [%ls] [%ls]", hr, text, title);
 }
 
+// --- The service panel that panel.vbs shows, worked by control id: CommandN_i is 1000 N + i, TextN
+// 100 + N. The frames come from the unit's log (argv[2]); a repeated frame counts once.
+
+static std::wstring text_of(HWND window) {
+    wchar_t text[256] = {};
+    SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// Appends the frames logged after line `seen` to `frames`.
+static void read_frames(const char* log, std::size_t& seen, std::string& frames) {
+    static std::string last;  // the frame logged last: a repeat of it counts once
+    std::ifstream in(log);
+    std::string line;
+    for (std::size_t n = 0; std::getline(in, line); ++n) {
+        if (n < seen || line.find(" -> ") == std::string::npos) continue;
+        seen = n + 1;
+        std::istringstream words(line.substr(0, line.find(" -> ")));
+        std::string word, frame;
+        words >> word;  // the time
+        while (words >> word) frame += (frame.empty() ? "" : " ") + word;
+        if (frame != std::exchange(last, frame)) frames += (frames.empty() ? "" : " | ") + frame;
+    }
+}
+
+template <class Condition>
+static bool wait_for(Condition condition, int tries = 500) {
+    for (; !condition() && tries > 0; --tries) Sleep(10);
+    return condition();
+}
+
+// A message box with the given title: its text, and it is closed with OK.
+static std::wstring answer_box(const wchar_t* title) {
+    HWND box = nullptr;
+    wait_for([&] { return IsWindowVisible(box = FindWindowW(L"#32770", title)); });
+    const std::wstring text = text_of(GetDlgItem(box, 0xFFFF));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return text;
+}
+
+static void panel(const char* log) {
+    HWND panel = nullptr;
+    wait_for([&] { return IsWindowVisible(panel = FindWindowW(L"Quarn7Panel", L"  ")); }, 3000);
+    const auto item = [&](int id) { return GetDlgItem(panel, id); };
+    const auto type = [&](int id, std::string_view text) {
+        const std::wstring wide(text.begin(), text.end());
+        SendMessageW(item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    };
+    // clang-format off
+    const std::map<int, std::wstring> shown = {
+        {1001, L"Tijdvesnter uit"}, {2027, L"Venster zetten tekstveld 1..20:"}, {3039, L"Staus DE"},
+        {4000, L"Open"}, {4001, L"Close"}, {5000, L"zettekst xy"}, {7000, L"Meldingen wissel"},
+        {8000, L"Sluit venster"}, {106, L"10"}, {101, L"Text1"}, {102, L"Text2"}, {120, L"1"}};
+    // clang-format on
+    std::string wrong;
+    for (const auto& [id, text] : shown) {
+        if (text_of(item(id)) != text) wrong += std::to_string(id) + " ";
+    }
+    check(wrong.empty() && !IsWindowEnabled(item(1066)) && !IsWindowEnabled(item(123)),
+          "settings shows the panel: captions, initial texts, 66 and Text23 disabled", "%s",
+          wrong.c_str());
+    type(106, "20");
+    SendMessageW(item(4000), BM_CLICK, 0, 0);  // Open on COM20
+    std::size_t seen = 0;
+    std::string frames;
+    read_frames(log, seen, frames);
+    for (const quarn7::testing::PanelClick& row : quarn7::testing::kPanelClicks) {
+        type(101, row.text1);
+        const int id = 1000 * (row.array.back() - '0') + row.index;
+        SendMessageW(item(id), BM_CLICK, 0, 0);
+        frames.clear();
+        wait_for([&] { return read_frames(log, seen, frames), frames == row.frames; }, 100);
+        const std::wstring text1 = text_of(item(101));
+        if (frames != row.frames || text1 != std::wstring(row.shown.begin(), row.shown.end())) {
+            wrong += std::to_string(id) + " [" + frames + "] ";
+        }
+    }
+    check(wrong.empty(), "the shared clicks: their frames on the line, Text1 after", "%s",
+          wrong.c_str());
+    // With diagnostics on, a call's echo waits for the operator while every button is disabled.
+    SendMessageW(item(7000), BM_CLICK, 0, 0);
+    PostMessageW(item(1006), BM_CLICK, 0, 0);
+    wait_for([&] { return IsWindowVisible(FindWindowW(L"#32770", L"")); });
+    bool enabled = false;
+    for (const int id : {1000, 2016, 3010, 4000, 4001, 5000, 7000, 8000}) {
+        enabled = enabled || IsWindowEnabled(item(id));
+    }
+    const std::wstring echo = answer_box(L"");
+    check(echo == L"226010D" && !enabled && wait_for([&] { return IsWindowEnabled(item(8000)); }),
+          "buttons disabled while a call runs, its echo in a message box", "[%ls]", echo.c_str());
+    SendMessageW(item(7000), BM_CLICK, 0, 0);
+    type(101, "abc");
+    PostMessageW(item(2002), BM_CLICK, 0, 0);  // Zet meterteller1
+    const std::wstring error = answer_box(L"");
+    check(error.rfind(L"Error 13: ", 0) == 0, "an error in a message box: number, description",
+          "[%ls]", error.c_str());
+    SendMessageW(item(8000), BM_CLICK, 0, 0);
+    const bool hidden = !IsWindowVisible(panel);
+    answer_box(L"panel test");  // panel.vbs calls settings again
+    wait_for([&] { return IsWindowVisible(panel); });
+    check(hidden && text_of(item(101)) == L"Text1" && text_of(item(106)) == L"10",
+          "Sluit venster hides the panel; settings shows it again with its initial texts",
+          "[%ls] [%ls]", text_of(item(101)).c_str(), text_of(item(106)).c_str());
+    answer_box(L"panel test");
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) return 2;
+    if (std::string(argv[1]) == "panel") {
+        panel(argv[2]);
+        return 0;
+    }
     CoInitialize(nullptr);
     _clsvyx7* controller = nullptr;
     ISerialPort* port = nullptr;
