@@ -1,7 +1,6 @@
 #include "panel/win32_panel.h"
 
 #include <algorithm>
-#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
