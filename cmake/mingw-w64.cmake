@@ -1,10 +1,13 @@
-# Cross build for 64-bit Windows with Debian's MinGW-w64 (POSIX thread model, for std::thread and
-# std::mutex). The runtime is linked statically so that the DLL needs nothing beside the system's
-# own libraries.
+# Cross build for Windows with Debian's MinGW-w64 (POSIX thread model, for std::thread and
+# std::mutex): 64-bit by default, 32-bit with QUARN7_WINDOWS_ARCH=i686. The runtime is linked
+# statically so that the DLL needs nothing beside the system's own libraries.
+set(QUARN7_WINDOWS_ARCH x86_64 CACHE STRING "x86_64 (64-bit) or i686 (32-bit)")
+# try_compile projects read this file again and get the cache entry through this list.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUARN7_WINDOWS_ARCH)
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_SYSTEM_PROCESSOR ${QUARN7_WINDOWS_ARCH})
 
-set(QUARN7_MINGW_TRIPLE x86_64-w64-mingw32)
+set(QUARN7_MINGW_TRIPLE ${QUARN7_WINDOWS_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER ${QUARN7_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${QUARN7_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${QUARN7_MINGW_TRIPLE}-windres)

@@ -1,7 +1,9 @@
 #include "com/controller_object.h"
 
-#include "quarn7/dispatch.h"
+#include "com/module.h"
+#include "panel/win32_panel.h"
 #include "platform/win32/services_win32.h"
+#include "quarn7/dispatch.h"
 
 namespace quarn7::com {
 
@@ -15,6 +17,14 @@ ControllerObject::ControllerObject(std::shared_ptr<clsvyx7> controller)
     : Automation(kSource), controller_(std::move(controller)) {}
 
 ControllerObject* ControllerObject::create() {
+    // settings shows the Win32 panel. Once the panel exists, its window keeps the DLL loaded.
+    [[maybe_unused]] static const bool panel_installed = [] {
+        set_panel_opener([](std::shared_ptr<clsvyx7> controller) {
+            [[maybe_unused]] static const bool counted = (object_created(), true);
+            panel::open_win32_panel(std::move(controller));
+        });
+        return true;
+    }();
     auto controller = std::make_shared<clsvyx7>();
     controller->set_message_box(win32_message_box());
     controller->set_event_pump(win32_event_pump());

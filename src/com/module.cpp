@@ -7,6 +7,7 @@
 // clang-format on
 
 #include <atomic>
+#include <initializer_list>
 #include <iterator>
 #include <new>
 #include <string>
@@ -38,6 +39,13 @@ const ClassEntry kClasses[] = {
 
 constexpr WORD kLibraryMajor = 1;
 constexpr WORD kLibraryMinor = 0;
+
+// The 32-bit and the 64-bit DLL each register their classes in their own registry view; the
+// type library's key holds both (win32 and win64), and Windows shares the ProgIDs between views.
+constexpr bool kWin64 = sizeof(void*) == 8;
+constexpr SYSKIND kSysKind = kWin64 ? SYS_WIN64 : SYS_WIN32;
+constexpr REGSAM kOwnView = kWin64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = kWin64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 std::wstring module_path() {
     std::wstring path(MAX_PATH, L'\0');
@@ -103,10 +111,11 @@ class ClassFactory final : public IClassFactory {
 ClassFactory factories[] = {ClassFactory(kClasses[0]), ClassFactory(kClasses[1])};
 static_assert(std::size(factories) == std::size(kClasses));
 
-HRESULT set_value(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+HRESULT set_value(REGSAM view, const std::wstring& key, const wchar_t* name,
+                  const std::wstring& value) {
     HKEY handle = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                     nullptr, &handle, nullptr);
+    LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0,
+                                     KEY_SET_VALUE | view, nullptr, &handle, nullptr);
     if (status == ERROR_SUCCESS) {
         const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
         status = RegSetValueExW(handle, name, 0, REG_SZ,
@@ -122,23 +131,43 @@ struct RegistryValue {
     std::wstring value;
 };
 
-HRESULT register_class(const ClassEntry& entry, const std::wstring& path) {
-    const std::wstring clsid = L"CLSID\\" + guid_text(entry.clsid);
-    const std::wstring prog_id = entry.prog_id;
-    const RegistryValue values[] = {
-        {clsid, nullptr, entry.description},
-        {clsid + L"\\InprocServer32", nullptr, path},
-        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {clsid + L"\\ProgID", nullptr, prog_id},
-        {clsid + L"\\TypeLib", nullptr, guid_text(LIBID_Tarnvyx7)},
-        {prog_id, nullptr, entry.description},
-        {prog_id + L"\\CLSID", nullptr, guid_text(entry.clsid)},
-    };
+std::wstring clsid_key(const ClassEntry& entry) {
+    return L"CLSID\\" + guid_text(entry.clsid);
+}
+
+HRESULT set_values(REGSAM view, std::initializer_list<RegistryValue> values) {
     for (const auto& v : values) {
-        const HRESULT hr = set_value(v.key, v.name, v.value);
+        const HRESULT hr = set_value(view, v.key, v.name, v.value);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
+}
+
+HRESULT register_prog_id(REGSAM view, const ClassEntry& entry) {
+    const std::wstring prog_id = entry.prog_id;
+    return set_values(view, {{prog_id, nullptr, entry.description},
+                             {prog_id + L"\\CLSID", nullptr, guid_text(entry.clsid)}});
+}
+
+HRESULT register_class(const ClassEntry& entry, const std::wstring& path) {
+    const std::wstring clsid = clsid_key(entry);
+    const HRESULT hr =
+        set_values(kOwnView, {{clsid, nullptr, entry.description},
+                              {clsid + L"\\InprocServer32", nullptr, path},
+                              {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+                              {clsid + L"\\ProgID", nullptr, entry.prog_id},
+                              {clsid + L"\\TypeLib", nullptr, guid_text(LIBID_Tarnvyx7)}});
+    return FAILED(hr) ? hr : register_prog_id(kOwnView, entry);
+}
+
+bool registered_in_other_view(const ClassEntry& entry) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (clsid_key(entry) + L"\\InprocServer32").c_str(), 0,
+                      KEY_READ | kOtherView, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
 }
 
 ITypeLib* load_type_library() {
@@ -209,10 +238,13 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() {
-    UnRegisterTypeLib(LIBID_Tarnvyx7, kLibraryMajor, kLibraryMinor, LANG_NEUTRAL, SYS_WIN64);
+    // Only this bitness's entry of the type library; the key goes with the last one.
+    UnRegisterTypeLib(LIBID_Tarnvyx7, kLibraryMajor, kLibraryMinor, LANG_NEUTRAL, kSysKind);
     for (const auto& entry : kClasses) {
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + guid_text(entry.clsid)).c_str());
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, clsid_key(entry).c_str());
         RegDeleteTreeW(HKEY_CLASSES_ROOT, entry.prog_id);
+        // Where the ProgID is shared, the other bitness's server still needs it.
+        if (registered_in_other_view(entry)) register_prog_id(kOtherView, entry);
     }
     return S_OK;
 }

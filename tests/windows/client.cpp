@@ -1,12 +1,16 @@
 // The automation client that tests/windows/run starts under Wine (its unit on COM20).
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
+#include <utility>
 
-#include "quarn7/dispatch.h"
+#include "panel_clicks.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
+#include "quarn7/dispatch.h"
 #include "tarnvyx7.h"
 
 template <class... Details>
@@ -68,45 +72,136 @@ static void typed_write_backs(_clsvyx7* controller) {
           "hooglaag and ZetTekst write into an Integer and a BSTR", "%d [%ls]", high, text);
 }
 
-// While a read waits, a host button's call comes in and is refused; 1300 m crosses as C8 32 00 00.
-static void read_back(_clsvyx7* controller) {
-    static HRESULT nested_call = S_OK;
-    const WNDPROC host_window = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
-        if (message == WM_APP) nested_call = reinterpret_cast<_clsvyx7*>(l)->meterteller_aan();
-        return message == WM_APP ? 0 : DefWindowProcW(window, message, w, l);
-    };
+static HRESULT nested_call = S_OK;
+static LRESULT CALLBACK host_window(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_APP) nested_call = reinterpret_cast<_clsvyx7*>(l)->meterteller_aan();
+    return message == WM_APP ? 0 : DefWindowProcW(window, message, w, l);
+}
+
+// The unit first reads back what the previous client wrote. While a read waits, a host button's
+// call comes in and is refused; 1300 m crosses as C8 32 00 00.
+static void read_back(_clsvyx7* controller, LONG before, LONG metres) {
     const HWND window =
         CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(host_window));
-    VARIANT metres = long_value(1300), read{};
-    controller->put_afstand(&metres);
+    VARIANT written = long_value(metres), earlier{}, read{};
+    controller->get_afstand(&earlier);
+    controller->put_afstand(&written);
     PostMessageW(window, WM_APP, 0, reinterpret_cast<LPARAM>(controller));
     const HRESULT hr = controller->get_afstand(&read);
-    check(hr == S_OK && V_VT(&read) == VT_R8 && V_R8(&read) == 1300,
-          "1300 m written through COM20 reads back", "%08lX %d %g", hr, V_VT(&read), V_R8(&read));
+    check(V_R8(&earlier) == before && hr == S_OK && V_VT(&read) == VT_R8 && V_R8(&read) == metres,
+          "the previous client's distance, then this one's, read through COM20", "%g %08lX %d %g",
+          V_R8(&earlier), hr, V_VT(&read), V_R8(&read));
     check(nested_call == MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 17),
           "a read runs host messages, refusing their call (0x800A0011)", "%08lX", nested_call);
 }
 
-// With diagnostics on, opening an open port is reported in a message box, read and closed here.
+// --- The panel that panel.vbs shows, worked by control id (CommandN_i 1000 N + i, TextN 100 + N)
+// and checked against the unit's log (argv[2]), where a repeated frame counts once.
+
+static std::wstring text_of(HWND window) {
+    wchar_t text[256] = {};
+    SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The frames logged from line `seen` on ("<time>  <frame>  -> <answer>"), " | " between them.
+static std::string frames_from(const char* log, std::size_t& seen, std::string frames = "") {
+    static std::string last;
+    std::ifstream in(log);
+    std::string line;
+    for (std::size_t n = 0; std::getline(in, line); ++n) {
+        if (n < seen || line.find("  -> ") == std::string::npos) continue;
+        const std::size_t from = line.find("  ", line.find_first_not_of(' ')) + 2;
+        const std::string frame = line.substr(from, line.find("  -> ") - from);
+        if (frame != std::exchange(last, frame)) frames += (frames.empty() ? "" : " | ") + frame;
+        seen = n + 1;
+    }
+    return frames;
+}
+
+template <class Condition>
+static bool wait_for(Condition condition, int tries = 1000) {
+    for (; !condition() && tries > 0; --tries) Sleep(10);
+    return condition();
+}
+
+// The text of the next message box of this title; it is closed with OK.
+static std::wstring answer_box(const wchar_t* title) {
+    HWND box = nullptr;
+    wait_for([&] { return IsWindowVisible(box = FindWindowW(L"#32770", title)); });
+    const std::wstring text = text_of(GetDlgItem(box, 0xFFFF));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return text;
+}
+
+// With diagnostics on, opening an open port is reported in a message box with no title.
 static void message_box(_clsvyx7* controller, VARIANT* open) {
-    wchar_t text[64] = {}, title[64] = {};
-    std::thread operator_thread([&] {
-        for (int tries = 0; text[0] == 0 && tries < 6000; ++tries, Sleep(10)) {
-            const HWND box = FindWindowW(L"#32770", nullptr);
-            if (box == nullptr || !IsWindowVisible(box)) continue;
-            GetWindowTextW(box, title, 64);
-            if (GetDlgItemTextW(box, 0xFFFF, text, 64) > 0) PostMessageW(box, WM_COMMAND, IDOK, 0);
-        }
-    });
+    std::wstring text;
+    std::thread operator_thread([&] { text = answer_box(L""); });
     controller->meldingen();
     const HRESULT hr = controller->OpenClose(open);
     operator_thread.join();
-    check(hr == S_OK && std::wstring(text) == L"Already open" && title[0] == 0,
-          "\"Already open\" in a message box with no title", "%08lX [%ls] [%ls]", hr, text, title);
+    check(hr == S_OK && text == L"Already open", "\"Already open\" in a message box with no title",
+          "%08lX [%ls]", hr, text.c_str());
 }
 
-int main() {
+static void panel(const char* log) {
+    HWND panel = nullptr;
+    wait_for([&] { return IsWindowVisible(panel = FindWindowW(L"Quarn7Panel", L"  ")); }, 3000);
+    const auto item = [&](int id) { return GetDlgItem(panel, id); };
+    const auto texts = [&](std::initializer_list<int> ids, std::wstring out = L"") {
+        for (int id : ids) out += text_of(item(id)) + (IsWindowEnabled(item(id)) ? L"|" : L"-|");
+        return out;  // "-" after a disabled control
+    };
+    const auto type = [&](int id, std::string_view text) {
+        SetDlgItemTextW(panel, id, std::wstring(text.begin(), text.end()).c_str());
+    };
+    const std::wstring shown =
+        texts({1001, 1066, 2027, 3039, 4000, 4001, 5000, 7000, 8000, 106, 101, 120, 123});
+    check(shown ==
+              L"Tijdvesnter uit|Bedrijfslogo aan-|Venster zetten tekstveld 1..20:|Staus DE|"
+              L"Open|Close|zettekst xy|Meldingen wissel|Sluit venster|10|Text1|1|1-|",
+          "settings shows the panel: captions, texts, disabled controls", "%ls", shown.c_str());
+    type(106, "20");
+    SendMessageW(item(4000), BM_CLICK, 0, 0);  // Open on COM20
+    std::size_t seen = 0;
+    std::string frames = frames_from(log, seen), wrong;
+    for (const quarn7::testing::PanelClick& row : quarn7::testing::kPanelClicks) {
+        type(101, row.text1);
+        const int id = 1000 * (row.array.back() - '0') + row.index;
+        SendMessageW(item(id), BM_CLICK, 0, 0);
+        frames.clear();
+        wait_for([&] { return (frames = frames_from(log, seen, frames)) == row.frames; }, 100);
+        const std::wstring text1(row.shown.begin(), row.shown.end());
+        if (frames != row.frames || text_of(item(101)) != text1) {
+            wrong += std::to_string(id) + " [" + frames + "] ";
+        }
+    }
+    check(wrong.empty(), "the shared clicks: frames on the line, Text1 after", "%s", wrong.c_str());
+    // With diagnostics on, a call's echo (through the panel's message box) waits for the operator
+    // while every button is disabled.
+    SendMessageW(item(7000), BM_CLICK, 0, 0);
+    PostMessageW(item(1006), BM_CLICK, 0, 0);
+    wait_for([&] { return IsWindowVisible(FindWindowW(L"#32770", L"")); });
+    const std::wstring busy = texts({1000, 3010, 4000, 4001, 5000, 7000, 8000});
+    const std::wstring echo = answer_box(L"");
+    check(std::ranges::count(busy, L'-') == 7 && echo == L"226010D" &&
+              wait_for([&] { return IsWindowEnabled(item(8000)); }),
+          "buttons disabled while a call runs, its echo in a message box", "%ls [%ls]",
+          busy.c_str(), echo.c_str());
+    SendMessageW(item(8000), BM_CLICK, 0, 0);
+    const bool hidden = !IsWindowVisible(panel);
+    answer_box(L"panel test");  // panel.vbs calls settings again
+    wait_for([&] { return IsWindowVisible(panel); });
+    check(hidden && texts({101, 106}) == L"Text1|10|",
+          "Sluit venster, then settings: initial texts", "%ls", texts({101}).c_str());
+    answer_box(L"panel test");
+}
+
+int main(int argc, char** argv) {
+    if (argc != 3) return 2;
+    if (std::string(argv[1]) == "panel") return panel(argv[2]), 0;
     CoInitialize(nullptr);
     _clsvyx7* controller = nullptr;
     ISerialPort* port = nullptr;
@@ -118,6 +213,6 @@ int main() {
     controller->put_Poort_nummer(20);
     controller->OpenClose(&open);
     typed_write_backs(controller);
-    read_back(controller);
+    read_back(controller, std::stol(argv[1]), std::stol(argv[2]));
     message_box(controller, &open);
 }

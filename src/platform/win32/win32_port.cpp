@@ -82,7 +82,7 @@ Win32Port::~Win32Port() {
 }
 
 void Win32Port::open_port() {
-    const std::string name = "COM" + std::to_string(comm_port());
+    const std::string name = line_name();
     const LineSettings line = parse_line_settings(settings());
     // The \\.\ form is the only one that reaches COM10 and above.
     const HANDLE handle =

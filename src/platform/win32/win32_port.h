@@ -15,6 +15,9 @@ class Win32Port : public SerialPort {
     Win32Port(const Win32Port&) = delete;
     Win32Port& operator=(const Win32Port&) = delete;
 
+    // The line as Windows names it: "COM3".
+    std::string line_name() const override { return "COM" + std::to_string(comm_port()); }
+
   protected:
     bool is_open() const override { return handle_ != nullptr; }
     void open_port() override;
