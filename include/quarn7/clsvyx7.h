@@ -131,6 +131,9 @@ public:
     LinkState state() const;
     void set_message_box(MessageBox box);
     void set_event_pump(EventPump pump);
+    // The sinks in place, for a host (the panel) that stands in for a while and puts them back.
+    MessageBox message_box() const;
+    EventPump event_pump() const;
     void set_clock(Clock& clock);  // unit tests drive time by hand
     // Byte trace of every write and read of the port (also applied to ports handed in later).
     void set_trace(TraceSink sink);

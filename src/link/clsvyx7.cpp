@@ -215,6 +215,16 @@ void clsvyx7::set_event_pump(EventPump pump) {
     event_pump_ = std::move(pump);
 }
 
+MessageBox clsvyx7::message_box() const {
+    const std::lock_guard lock(call_mutex_);
+    return message_box_;
+}
+
+EventPump clsvyx7::event_pump() const {
+    const std::lock_guard lock(call_mutex_);
+    return event_pump_;
+}
+
 void clsvyx7::set_clock(Clock& clock) {
     const Call call(*this);
     clock_ = &clock;

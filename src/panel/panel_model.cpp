@@ -81,14 +81,16 @@ PanelModel::~PanelModel() {
 
 void PanelModel::detach() {
     if (!objde2_) return;
-    objde2_->set_message_box(stderr_message_box());
-    objde2_->set_event_pump({});
+    objde2_->set_message_box(std::move(host_message_box_));
+    objde2_->set_event_pump(std::move(host_event_pump_));
 }
 
 void PanelModel::set_controller(std::shared_ptr<clsvyx7> controller) {
     detach();
     objde2_ = std::move(controller);
     if (objde2_) {
+        host_message_box_ = objde2_->message_box();
+        host_event_pump_ = objde2_->event_pump();
         objde2_->set_message_box([this](const std::string& text) { view_.show_message(text); });
         objde2_->set_event_pump([this] { view_.pump_events(); });
     }

@@ -81,7 +81,7 @@ public:
     std::string status() const;
 
 private:
-    void detach();  // the controller's message box and event pump back to its defaults
+    void detach();  // the controller's message box and event pump back to the host's
     void set_text(std::string_view box, std::string text);
     // Runs one click's work with busy set; an error raised on the way is shown, and the panel
     // goes on. The status is reported afterwards.
@@ -97,6 +97,8 @@ private:
     PanelView& view_;
     LocalClock clock_;
     std::shared_ptr<clsvyx7> objde2_;
+    MessageBox host_message_box_;  // what the host had set, until the panel lets the controller go
+    EventPump host_event_pump_;
     std::map<std::string, std::string, std::less<>> texts_;
     bool busy_ = false;
 };

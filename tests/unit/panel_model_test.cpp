@@ -245,4 +245,14 @@ TEST_F(PanelModelTest, ResetRestoresTheInitialTexts) {
     EXPECT_EQ(messages.at(0).substr(0, 10), "Error 91: ");
 }
 
+TEST_F(PanelModelTest, LettingGoGivesTheHostItsMessageBoxBack) {
+    std::string host_saw;
+    model.set_controller(nullptr);
+    de->set_message_box([&](const std::string& text) { host_saw = text; });
+    model.set_controller(de);
+    model.set_controller(std::make_shared<clsvyx7>());
+    de->message_box()("Fout");
+    EXPECT_EQ(host_saw, "Fout");
+}
+
 }  // namespace
