@@ -64,10 +64,11 @@ TcpRelay::TcpRelay(const std::string& host_port, std::string device) : device_(s
     ::getsockname(listener_, reinterpret_cast<sockaddr*>(&bound), &size);
     std::array<char, NI_MAXHOST> host{};
     std::array<char, NI_MAXSERV> port{};
-    ::getnameinfo(reinterpret_cast<sockaddr*>(&bound), size, host.data(), host.size(),
-                  port.data(), port.size(), NI_NUMERICHOST | NI_NUMERICSERV);
+    ::getnameinfo(reinterpret_cast<sockaddr*>(&bound), size, host.data(), host.size(), port.data(),
+                  port.size(), NI_NUMERICHOST | NI_NUMERICSERV);
     const bool v6 = bound.ss_family == AF_INET6;
-    address_ = "tcp://" + std::string(v6 ? "[" : "") + host.data() + (v6 ? "]:" : ":") + port.data();
+    address_ =
+        "tcp://" + std::string(v6 ? "[" : "") + host.data() + (v6 ? "]:" : ":") + port.data();
     wake_ = ::eventfd(0, EFD_CLOEXEC);
     if (wake_ < 0) fail("eventfd");
     thread_ = std::thread([this] { run(); });

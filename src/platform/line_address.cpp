@@ -16,9 +16,9 @@ HostPort split_host_port(std::string_view text, std::string_view address) {
         out.host = std::string(text.substr(0, colon));
         out.port = std::string(text.substr(colon + 1));
     }
-    const bool host_ok = bracketed ? out.host.size() > 2 && out.host.ends_with(']')
-                                   : !out.host.empty() && out.host.find_first_of(":[]") ==
-                                                              std::string::npos;
+    const bool host_ok =
+        bracketed ? out.host.size() > 2 && out.host.ends_with(']')
+                  : !out.host.empty() && out.host.find_first_of(":[]") == std::string::npos;
     if (bracketed && host_ok) out.host = out.host.substr(1, out.host.size() - 2);
     const bool port_ok = !out.port.empty() && out.port.size() <= 5 &&
                          out.port.find_first_not_of("0123456789") == std::string::npos &&

@@ -31,8 +31,8 @@ constexpr auto kWriteStall = std::chrono::seconds(1);
 int poll_until(int fd, short events, SteadyClock::time_point deadline) {
     pollfd p{fd, events, 0};
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline -
-                                                                        SteadyClock::now());
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
         const int rc = ::poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
         if (rc >= 0) return rc == 0 ? 0 : p.revents;
         if (errno != EINTR) return POLLERR;
@@ -55,8 +55,8 @@ TcpPort::~TcpPort() {
 
 void TcpPort::fail(ErrorNumber number, const std::string& why) {
     if (is_open()) close_port();  // PortOpen reads false: a host can open again once it is back
-    throw Error(number, std::string(describe(number)) + ": " + address_ + (why.empty() ? "" : ": ") +
-                            why);
+    throw Error(number,
+                std::string(describe(number)) + ": " + address_ + (why.empty() ? "" : ": ") + why);
 }
 
 void TcpPort::open_port() {
@@ -80,8 +80,8 @@ void TcpPort::connect_socket(Deadline deadline) {
     ErrorNumber number = ErrorNumber::PortIo;
     std::string why;
     for (const addrinfo* a = found; a && fd_ < 0; a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                a->ai_protocol);
+        const int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0) continue;
         int err = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0 ? 0 : errno;
         if (err == EINPROGRESS) {
@@ -210,9 +210,9 @@ void Rfc2217Port::start_line(Deadline deadline) {
                                       "flow control"};
     for (int i = 0; i < TelnetCodec::kLineCommands; ++i) {
         if (*codec_.answer(i) != expected[i]) {
-            fail(ErrorNumber::NegotiationFailed,
-                 std::string("the server set ") + kNames[i] + " " +
-                     std::to_string(*codec_.answer(i)) + " for " + std::to_string(expected[i]));
+            fail(ErrorNumber::NegotiationFailed, std::string("the server set ") + kNames[i] + " " +
+                                                     std::to_string(*codec_.answer(i)) + " for " +
+                                                     std::to_string(expected[i]));
         }
     }
     // Whatever arrived before the line was set belongs to nobody (as a tty's flush on open).

@@ -43,7 +43,7 @@ protected:
     // Blocks until the socket has bytes or `deadline`; false at the deadline.
     bool wait_socket(Deadline deadline);
     [[noreturn]] void fail(ErrorNumber number, const std::string& why);  // closes, then throws
-    std::string received_;  // line data not yet taken
+    std::string received_;                                               // line data not yet taken
 
 private:
     void connect_socket(Deadline deadline);

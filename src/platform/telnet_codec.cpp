@@ -48,8 +48,8 @@ std::string TelnetCodec::set_line(const LineValues& values) {
 
 std::string TelnetCodec::start() {
     com_port_.asked = binary_out_.asked = binary_in_.asked = true;
-    return {char(kIac), char(kWill), char(kComPort), char(kIac), char(kWill), char(kBinary),
-            char(kIac), char(kDo),   char(kBinary)};
+    return {char(kIac),    char(kWill), char(kComPort), char(kIac),   char(kWill),
+            char(kBinary), char(kIac),  char(kDo),      char(kBinary)};
 }
 
 std::string TelnetCodec::take_replies() {
@@ -116,7 +116,7 @@ std::string TelnetCodec::decode(std::string_view bytes) {
 }
 
 // Options we want are taken when offered and answered when asked for; every other option is
-// declined. Only a change of state is answered, so two sides never loop on one option.
+// declined, once. Only a change of state is answered, so two sides never loop on one option.
 void TelnetCodec::negotiate(unsigned char verb, unsigned char option) {
     const bool server_side = verb == kWill || verb == kWont;  // the server's own option
     Option* wanted = option == kBinary ? (server_side ? &binary_in_ : &binary_out_)
@@ -125,7 +125,8 @@ void TelnetCodec::negotiate(unsigned char verb, unsigned char option) {
     const bool enable = verb == kWill || verb == kDo;
     const unsigned char yes = server_side ? kDo : kWill, no = server_side ? kDont : kWont;
     if (!wanted) {
-        if (enable) reply(no, option);
+        if (enable && !refused_[server_side].test(option)) reply(no, option);
+        refused_[server_side].set(option);
         return;
     }
     if (!enable) declined_ = true;

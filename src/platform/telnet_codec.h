@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -60,6 +61,8 @@ private:
     unsigned char verb_ = 0;
     std::string sub_;  // a subnegotiation's bytes so far, bounded
     Option binary_out_, binary_in_, com_port_;
+    // Options declined once, per side: a server asking again and again gets no more answers.
+    std::bitset<256> refused_[2];
     bool declined_ = false;
     std::string replies_;
     std::array<std::optional<std::uint32_t>, kLineCommands> answers_;
