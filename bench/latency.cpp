@@ -331,11 +331,11 @@ class Ser2netRun {
         ::close(probe);  // a free port, for ser2net to take
         const std::string port = std::to_string(ntohs(a.sin_port));
         const std::string accepter = scheme == "tcp" ? "tcp" : "telnet(rfc2217),tcp";
-        server_ = popen(("printf '%s ' $$ && exec ser2net -n -u -Y 'connection: &unit#  accepter: " +
-                         accepter + ",127.0.0.1," + port + "#  connector: serialdev," + device +
-                         ",19200o81,local#  options:#    chardelay: false' 2>/dev/null")
-                            .c_str(),
-                        "r");
+        const std::string command =
+            "printf '%s ' $$ && exec ser2net -n -u -Y 'connection: &unit#  accepter: " + accepter +
+            ",127.0.0.1," + port + "#  connector: serialdev," + device +
+            ",19200o81,local#  options:#    chardelay: false' 2>/dev/null";
+        server_ = popen(command.c_str(), "r");
         if (!server_ || std::fscanf(server_, "%d", &pid_) != 1) {
             throw std::runtime_error("cannot start ser2net");
         }
