@@ -178,7 +178,7 @@ bool TcpPort::wait_socket(Deadline deadline) {
 bool TcpPort::wait_readable(Clock::duration timeout) {
     const Deadline deadline = SteadyClock::now() + timeout;
     while (received_.empty()) {
-        if (!wait_socket(deadline)) return false;
+        if (SteadyClock::now() >= deadline || !wait_socket(deadline)) return false;
         take_input();
     }
     return true;
