@@ -28,14 +28,12 @@ struct Socket {
         if (backlog >= 0) ::listen(fd, backlog);
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
         port = ntohs(a.sin_port);
-        address = "127.0.0.1:" + std::to_string(port);
         a.sin_port = htons(static_cast<std::uint16_t>(to));
         if (to) ::connect(fd, reinterpret_cast<sockaddr*>(&a), size);
     }
     ~Socket() { ::close(fd); }
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0), port = 0;
     bool bound = false;
-    std::string address;
 };
 
 // A program through the shell it replaces (its pid is the shell's); stopped with SIGTERM.
@@ -69,13 +67,10 @@ std::optional<Outcome> switch_on(clsvyx7& de) {
     return de.last_outcome();
 }
 
-class Ser2netLine : public ::testing::TestWithParam<const char*> {
-protected:
-    std::unique_ptr<sim::SimulatedUnit> unit = sim::SimulatedUnit::Builder().build();
-    Ser2net server{unit->device_path(), GetParam()};
-};
-
+using Ser2netLine = ::testing::TestWithParam<const char*>;
 TEST_P(Ser2netLine, SameExchangesAsALocalLineThenSilenceThenTheServerGoneMidCall) {
+    const auto unit = sim::SimulatedUnit::Builder().build();
+    Ser2net server{unit->device_path(), GetParam()};
     server.start();
     auto de = quarn7::open(server.address());
     EXPECT_EQ(switch_on(*de), Outcome::Acknowledged);
@@ -91,11 +86,12 @@ TEST_P(Ser2netLine, SameExchangesAsALocalLineThenSilenceThenTheServerGoneMidCall
               std::pair(Variant("65535"), std::optional(Outcome::ReplyReceived)));
     unit->set_faults({.silent = true});
     EXPECT_EQ(switch_on(*de), Outcome::NoReaction);
-    std::thread stopper([&] { std::this_thread::sleep_for(200ms), server.process.reset(); });
     const auto start = WallClock::now();
-    EXPECT_EQ(error_of([&] { de->meterteller_aan(); }), ErrorNumber::DeviceLost);
+    {
+        std::jthread stopper([&] { std::this_thread::sleep_for(200ms), server.process.reset(); });
+        EXPECT_EQ(error_of([&] { de->meterteller_aan(); }), ErrorNumber::DeviceLost);
+    }
     EXPECT_LT(WallClock::now() - start, kBounded);
-    stopper.join();
     server.start();
     unit->set_faults({});
     de->open_port();
@@ -115,20 +111,16 @@ TEST(SimListen, ServesTheUnitOverRawTcpOneClientAtATime) {
 }
 
 // Takes one client, waits for its first bytes, sends `each`; unless `once`, reads till it goes.
-struct HostileServer {
-    HostileServer(std::string each, bool once)
-        : thread([this, each, once] {
-              const int client = ::accept(listener.fd, nullptr, nullptr);
-              char buffer[256];
-              ::recv(client, buffer, sizeof buffer, 0);
-              ::send(client, each.data(), each.size(), MSG_NOSIGNAL);
-              while (!once && ::recv(client, buffer, sizeof buffer, 0) > 0) continue;
-              ::close(client);
-          }) {}
-    ~HostileServer() { thread.join(); }
-    Socket listener{0, 1};
-    std::thread thread;
-};
+std::jthread serve_hostile(const Socket& listener, std::string each, bool once) {
+    return std::jthread([fd = listener.fd, each, once] {
+        const int client = ::accept(fd, nullptr, nullptr);
+        char buffer[256];
+        ::recv(client, buffer, sizeof buffer, 0);
+        ::send(client, each.data(), each.size(), MSG_NOSIGNAL);
+        while (!once && ::recv(client, buffer, sizeof buffer, 0) > 0) continue;
+        ::close(client);
+    });
+}
 
 TEST(HostileServer, AnyMisbehaviourEndsInItsErrorWithinBoundedTime) {
     std::string requests;  // a flood of options the client never wants
@@ -141,15 +133,16 @@ TEST(HostileServer, AnyMisbehaviourEndsInItsErrorWithinBoundedTime) {
     };
     Variant item(std::int16_t{44});
     for (const auto& [what, scheme, each, once, error] : cases) {
-        HostileServer server(each, once);
+        const Socket listener(0, 1);
+        const std::jthread server = serve_hostile(listener, each, once);
         const auto start = WallClock::now();
-        const auto address = scheme + "://" + server.listener.address;
+        const auto address = scheme + "://127.0.0.1:" + std::to_string(listener.port);
         EXPECT_EQ(error_of([&] { quarn7::open(address)->lees_data(item); }), error) << what;
         EXPECT_LT(WallClock::now() - start, kBounded) << what;
     }
     const Socket full(0, 0), queued(0, -1, full.port);  // a full queue drops connection requests
-    EXPECT_EQ(error_of([&] { quarn7::open("tcp://" + full.address); }),
-              ErrorNumber::ConnectTimedOut);
+    const auto address = "tcp://127.0.0.1:" + std::to_string(full.port);
+    EXPECT_EQ(error_of([&] { quarn7::open(address); }), ErrorNumber::ConnectTimedOut);
 }
 
 }  // namespace
