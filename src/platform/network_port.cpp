@@ -207,7 +207,10 @@ void Rfc2217Port::start_line(Deadline deadline) {
             line_sent = true;
             continue;
         }
-        if (!wait_socket(deadline)) fail(ErrorNumber::NegotiationFailed, "no answer in time");
+        // A server that never stops sending keeps the socket readable: the clock decides.
+        if (SteadyClock::now() >= deadline || !wait_socket(deadline)) {
+            fail(ErrorNumber::NegotiationFailed, "no answer in time");
+        }
         take_input();
     }
     constexpr const char* kNames[] = {"baud rate", "data bits", "parity", "stop bits",

@@ -110,21 +110,25 @@ TEST(SimListen, ServesTheUnitOverRawTcpOneClientAtATime) {
     EXPECT_EQ(switch_on(*second), Outcome::Acknowledged);
 }
 
-// Takes one client, waits for its first bytes, sends `each`; unless `once`, reads till it goes.
+// Takes one client, waits for its first bytes, sends `each`; unless `once`, sends it again (reads,
+// when empty) until the client goes.
 std::jthread serve_hostile(const Socket& listener, std::string each, bool once) {
     return std::jthread([fd = listener.fd, each, once] {
         const int client = ::accept(fd, nullptr, nullptr);
         char buffer[256];
         ::recv(client, buffer, sizeof buffer, 0);
-        ::send(client, each.data(), each.size(), MSG_NOSIGNAL);
-        while (!once && ::recv(client, buffer, sizeof buffer, 0) > 0) continue;
+        const auto send_each = [&] {
+            return ::send(client, each.data(), each.size(), MSG_NOSIGNAL);
+        };
+        send_each();
+        while (!once && (each.empty() ? ::recv(client, buffer, 256, 0) : send_each()) > 0) continue;
         ::close(client);
     });
 }
 
 TEST(HostileServer, AnyMisbehaviourEndsInItsErrorWithinBoundedTime) {
-    std::string requests;  // a flood of options the client never wants
-    for (int i = 0; i < 100'000; ++i) requests += bytes("FF FB 03 FF FD 05");
+    std::string requests;  // options the client never wants, without end
+    for (int i = 0; i < 1000; ++i) requests += bytes("FF FB 03 FF FD 05");
     const std::tuple<const char*, std::string, std::string, bool, ErrorNumber> cases[] = {
         // what, scheme, what the server sends, whether it then hangs up; error of open or read
         {"never answers the negotiation", "rfc2217", "", false, ErrorNumber::NegotiationFailed},
