@@ -4,7 +4,11 @@
 //
 // Prints Markdown tables. Exits non-zero when a call did not end as it should (the figures would
 // mean nothing); targets missed are reported, not failed on.
+#include <netinet/in.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -22,6 +26,8 @@
 
 #include "exchanges.h"
 #include "quarn7/clsvyx7.h"
+#include "quarn7/error.h"
+#include "quarn7/open.h"
 #include "quarn7/termios_port.h"
 #include "sim/hex.h"
 #include "quarn7/simulated_unit.h"
@@ -43,6 +49,7 @@ struct Options {
     std::string python = QUARN7_PYTHON;
     std::string pyserial_program = QUARN7_PYSERIAL_EXCHANGE;
     std::string samples_csv;
+    bool ser2net = false;
 };
 
 double ms(WallClock::duration d) {
@@ -310,6 +317,87 @@ void print_silent(const std::vector<SilentCost>& costs, int calls) {
     }
 }
 
+// The same exchanges over ser2net on loopback in front of the unit's pty, raw TCP and RFC 2217:
+// the medians beside the local line's, which show what the network path adds to a call. ser2net
+// forwards each byte as it comes (chardelay off): by default it waits for a pause in the line.
+class Ser2netRun {
+  public:
+    Ser2netRun(const std::string& device, const std::string& scheme) {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t size = sizeof a;
+        ::bind(probe, reinterpret_cast<sockaddr*>(&a), size);
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&a), &size);
+        ::close(probe);  // a free port, for ser2net to take
+        const std::string port = std::to_string(ntohs(a.sin_port));
+        const std::string accepter = scheme == "tcp" ? "tcp" : "telnet(rfc2217),tcp";
+        const std::string command =
+            "printf '%s ' $$ && exec ser2net -n -u -Y 'connection: &unit#  accepter: " + accepter +
+            ",127.0.0.1," + port + "#  connector: serialdev," + device +
+            ",19200o81,local#  options:#    chardelay: false' 2>/dev/null";
+        server_ = popen(command.c_str(), "r");
+        if (!server_ || std::fscanf(server_, "%d", &pid_) != 1) {
+            throw std::runtime_error("cannot start ser2net");
+        }
+        // Until ser2net listens.
+        for (int i = 0; i < 100 && !de_; ++i) {
+            try {
+                de_ = quarn7::open(scheme + "://127.0.0.1:" + port);
+            } catch (const Error&) {
+                usleep(50'000);
+            }
+        }
+        if (!de_) throw std::runtime_error("ser2net did not take connections");
+    }
+    ~Ser2netRun() {
+        de_.reset();
+        ::kill(pid_, SIGTERM);
+        pclose(server_);
+    }
+    std::vector<double> time_calls(const Row& row, int calls) {
+        de_->set_fast_reads(row.fast_reads);
+        run_checked(*de_, *row.exchange, expected_outcome(*row.exchange));  // warm-up
+        std::vector<double> times;
+        for (int i = 0; i < calls; ++i) {
+            const auto start = WallClock::now();
+            run_checked(*de_, *row.exchange, expected_outcome(*row.exchange));
+            times.push_back(ms(WallClock::now() - start));
+        }
+        return times;
+    }
+
+  private:
+    FILE* server_ = nullptr;
+    int pid_ = 0;
+    std::shared_ptr<clsvyx7> de_;
+};
+
+void measure_ser2net(const Options& options, const std::string& device,
+                     const std::vector<Row>& rows) {
+    std::vector<std::vector<double>> medians(rows.size());
+    for (const std::string scheme : {"tcp", "rfc2217"}) {
+        Ser2netRun run(device, scheme);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            medians[i].push_back(percentile(run.time_calls(rows[i], options.calls), 0.5));
+        }
+    }
+    std::printf(
+        "\n### Over ser2net on loopback (%d calls each; in brackets: added to the local line)\n\n"
+        "| exchange | local median ms | raw TCP median ms | RFC 2217 median ms |\n"
+        "|---|--:|--:|--:|\n",
+        options.calls);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const double local = rows[i].median();
+        const auto added = [&](double median) {
+            return (median >= local ? "+" : "") + fixed(median - local);
+        };
+        std::printf("| %s | %s | %s (%s) | %s (%s) |\n", rows[i].label().c_str(),
+                    fixed(local).c_str(), fixed(medians[i][0]).c_str(),
+                    added(medians[i][0]).c_str(), fixed(medians[i][1]).c_str(),
+                    added(medians[i][1]).c_str());
+    }
+}
+
 void write_samples(const std::string& path, const std::vector<Row>& rows) {
     std::ofstream out(path);
     out << "exchange,program,limit_ms,latency_ms\n";
@@ -359,6 +447,7 @@ int run(const Options& options) {
     print_latency(options, rows, load);
     print_pyserial(rows);
     print_silent(silent, options.silent_calls);
+    if (options.ser2net) measure_ser2net(options, bench.device(), rows);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("\nPeak resident memory of the benchmark process: %ld KiB\n", usage.ru_maxrss);
@@ -390,6 +479,8 @@ int main(int argc, char** argv) {
     app.add_option("--pyserial", options.pyserial_program, "The pyserial program")
         ->check(CLI::ExistingFile);
     app.add_option("--samples", options.samples_csv, "Write every time measured to this CSV file");
+    app.add_flag("--ser2net", options.ser2net,
+                 "Also time the exchanges over ser2net on loopback, raw TCP and RFC 2217");
     CLI11_PARSE(app, argc, argv);
     try {
         return quarn7::bench::run(options);

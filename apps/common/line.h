@@ -1,5 +1,5 @@
-// The line an app drives: the built-in simulated unit, a device path, or the device a port number
-// maps to.
+// The line an app drives: the built-in simulated unit, a line address (a device path,
+// tcp://HOST:PORT, rfc2217://HOST:PORT), or the device a port number maps to.
 #pragma once
 
 #include <memory>
@@ -13,12 +13,13 @@
 namespace quarn7::apps {
 
 struct Line {
-    std::shared_ptr<TermiosPort> port;
+    std::shared_ptr<SerialPort> port;
     std::unique_ptr<sim::SimulatedUnit> unit;  // lives as long as the line
 };
 
-// Hands `de` a port bound to a new simulated unit (`simulate`), to `device`, or, with neither,
-// to whatever device the port number maps to when it opens.
+// Hands `de` a port bound to a new simulated unit (`simulate`), for the line address `device`, or,
+// with neither, to whatever device the port number maps to when it opens. A malformed address
+// raises InvalidArgument.
 Line attach_line(clsvyx7& de, bool simulate, const SimOptions& sim, const std::string& device);
 
 // Opens the port as a host does; when it stays closed, says why on standard error and gives false.

@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
         "The overlay unit's service panel, with a trace of every byte on the line.\n"
         "Qt's own options (-platform NAME, ...) are passed on to Qt.",
         "quarn7-panel"};
-    auto* device = app.add_option("--device", options.device, "Serial device to use");
+    auto* device = app.add_option("--device", options.device,
+                                  "Serial device or tcp://HOST:PORT, rfc2217://HOST:PORT");
     auto* port = app.add_option("--port", options.port_number,
                                 "Port number to open (device from the number mapping)");
     auto* simulate = app.add_flag("--simulate", options.simulate,

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/sim_options.h"
+#include "listen.h"
 #include "sim/hex.h"
 
 namespace {
@@ -39,6 +40,11 @@ int main(int argc, char** argv) {
     app.add_flag("--log", log,
                  "Print one line per frame: seconds since start, frame, answer (hex)");
     app.add_flag("--print-state", print_state, "Print the unit's state when stopped");
+    std::string listen;
+    app.add_option("--listen", listen,
+                   "Also serve the unit over raw TCP, one client at a time (port 0: any free one); "
+                   "the first line is then the line address")
+        ->type_name("HOST:PORT");
     apps::add_sim_options(app, options);
     CLI11_PARSE(app, argc, argv);
 
@@ -69,15 +75,17 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<sim::SimulatedUnit> unit;
+    std::unique_ptr<apps::TcpRelay> relay;
     try {
         unit = builder.build();
+        if (!listen.empty()) relay = std::make_unique<apps::TcpRelay>(listen, unit->device_path());
     } catch (const std::exception& e) {
         std::cerr << "quarn7-sim: " << e.what() << '\n';
         return 1;
     }
     {
         std::lock_guard lock(output);
-        std::cout << unit->device_path() << std::endl;
+        std::cout << (relay ? relay->address() : unit->device_path()) << std::endl;
     }
 
     for (;;) {
@@ -91,6 +99,7 @@ int main(int argc, char** argv) {
         std::lock_guard lock(output);
         std::cout << sim::describe(unit->state()) << std::flush;
     }
+    relay.reset();
     unit.reset();
     return 0;
 }

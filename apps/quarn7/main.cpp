@@ -140,7 +140,8 @@ int main(int argc, char** argv) {
         "quarn7"};
     app.prefix_command();
 
-    auto* device_option = app.add_option("--device", options.device, "Serial device to use");
+    auto* device_option = app.add_option("--device", options.device,
+                                         "Serial device or tcp://HOST:PORT, rfc2217://HOST:PORT");
     app.add_option("--port", options.port_number, "Port number (device from the number mapping)")
         ->check(CLI::Range(1, 32767));
     auto* simulate_option = app.add_flag("--simulate", options.simulate,

@@ -26,6 +26,11 @@ enum class ErrorNumber : int {
     PortNotOpen = 8012,
     DeviceLost = 8013,
     PortIo = 8018,
+    // Errors of a line behind a network server.
+    HostNotFound = 8020,
+    ConnectionRefused = 8021,
+    ConnectTimedOut = 8022,
+    NegotiationFailed = 8023,  // the server would not take the line's settings
     PanelUnavailable = 8100,
 };
 

@@ -1,7 +1,9 @@
 // Opening a line in one call: the controller comes back with its port open at the unit's line
-// settings, or the port's own error (no such device, permission denied, port busy) is raised.
+// settings, or the port's own error (no such device, permission denied, port busy, host not
+// found, connection refused, timed out connecting) is raised.
 //
-//   auto de = quarn7::open("/dev/ttyUSB0");   // a device path
+//   auto de = quarn7::open("/dev/ttyUSB0");   // a device path, tcp://HOST:PORT (a raw serial
+//                                             // server), rfc2217://HOST:PORT, [IPv6]:PORT
 //   auto de = quarn7::open(1);                // CommPort 1 (/dev/ttyS0 unless mapped)
 //   auto de = quarn7::open(unit->port());     // any port object, e.g. a simulated unit's
 #pragma once

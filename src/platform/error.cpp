@@ -27,6 +27,10 @@ constexpr std::array kDescriptions{
     Description{ErrorNumber::PortNotOpen, "Port not open"},
     Description{ErrorNumber::DeviceLost, "Device lost"},
     Description{ErrorNumber::PortIo, "Port I/O error"},
+    Description{ErrorNumber::HostNotFound, "Host not found"},
+    Description{ErrorNumber::ConnectionRefused, "Connection refused"},
+    Description{ErrorNumber::ConnectTimedOut, "Timed out connecting"},
+    Description{ErrorNumber::NegotiationFailed, "Line settings not agreed with the server"},
     Description{ErrorNumber::PanelUnavailable,
                 "The service panel is not available on this platform"},
 };
