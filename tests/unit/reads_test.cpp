@@ -108,8 +108,9 @@ TEST_F(ReadsTest, ItemNumberIsTheLeadingNumberOfTekstAndABadOneFailsBeforeSendin
         EXPECT_EQ(error_of([&] { de->lees_waarde(tekst); }), error) << tekst.to_text();
     EXPECT_TRUE(port->frames().empty());
     for (auto [separator, tekst, item] : {std::tuple<char, Variant, int>{'.', "45abc", 45},
-         {'.', 45.5, 46}, {'.', 44.5, 44}, {'.', " 32", 32}, {'.', "abc", 0}, {',', 45.5, 45}}) {
-        set_host_decimal_separator(separator);  // 45.5 under a comma shows as "45,5": item 45
+         {'.', 45.5, 46}, {'.', 44.5, 44}, {'.', " 32", 32}, {'.', "abc", 0}, {',', 45.5, 46},
+         {',', "45,5", 45}}) {
+        set_host_decimal_separator(separator);  // a number keeps its fraction, a text is parsed
         de->lees_data(tekst);
         EXPECT_EQ(hex(port->frames().back()), read_request(item)) << item;
     }
@@ -117,6 +118,17 @@ TEST_F(ReadsTest, ItemNumberIsTheLeadingNumberOfTekstAndABadOneFailsBeforeSendin
     Variant tekst(std::int16_t{45});
     EXPECT_EQ(error_of([&] { de->lees_waarde(tekst); }), ErrorNumber::TypeMismatch);
     EXPECT_EQ(tekst, Variant("22D1000D"));
+}
+
+TEST_F(ReadsTest, WithoutAReplyNoReadingIsMadeUpFromTheEcho) {
+    close();
+    Variant tilt(std::int16_t{45}), tenths(std::int16_t{60});
+    de->lees_waarde(tilt);
+    de->lees_waarde(tenths);
+    EXPECT_EQ(std::tuple(de->afstand(), de->afstand2(), de->helling_instant(),
+                         de->helling_instant_ana(), tilt, tenths),
+              std::tuple(Variant(0.0), Variant(0.0), kEmptyText, kEmptyText, Variant("22D1000D"),
+                         Variant("23C1000D")));
 }
 
 TEST(ReplyReadings, CountersIgnoreTheHostFormatAndScalingFollowsIt) {
@@ -160,6 +172,7 @@ TEST_F(ReadsTest, FloatingPoint) {
     EXPECT_EQ(messages, std::vector<std::string>{"Floating point not enough data:  3"});
     set_host_decimal_separator(',');
     EXPECT_EQ(hex(prepared("2,5")), "40 00 00 00");  // the parse stops at the comma: 2
+    EXPECT_EQ(hex(prepared(1.5)), "3F C0 00 00");    // a number keeps its fraction
     EXPECT_EQ(read_from(bytes("44 9A 50 00 0D")), Variant("1234,5"));
     EXPECT_EQ(read_from(bytes("41 45 87 E6 0D")), Variant(12.35));
     close();  // port errors reach the caller
