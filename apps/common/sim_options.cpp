@@ -63,6 +63,12 @@ void add_sim_options(CLI::App& app, SimOptions& options) {
         ->group(kGroup);
 }
 
+bool sim_options_given(const CLI::App& app) {
+    return !app.get_options([](const CLI::Option* option) {
+                   return option->get_group() == kGroup && option->count() > 0;
+               }).empty();
+}
+
 sim::SimulatedUnit::Builder sim_builder(const SimOptions& options) {
     sim::SimulatedUnit::Builder builder;
     builder.paced(!options.unpaced)
