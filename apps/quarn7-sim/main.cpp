@@ -40,7 +40,11 @@ int main(int argc, char** argv) {
                  "Print one line per frame: seconds since start, frame, answer (hex)");
     app.add_flag("--print-state", print_state, "Print the unit's state when stopped");
     apps::add_sim_options(app, options);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;  // a usage error, as in quarn7
+    }
 
     // Blocked before the unit's thread starts, so only sigwait below sees them.
     sigset_t signals;

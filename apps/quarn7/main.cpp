@@ -146,10 +146,9 @@ int main(int argc, char** argv) {
     app.prefix_command();
 
     auto* device_option = app.add_option("--device", options.device, "Serial device to use");
-    auto* port_option =
-        app.add_option("--port", options.port_number,
-                       "Port number (device from the number mapping)")
-            ->check(CLI::Range(1, 32767));
+    auto* port_option = app.add_option("--port", options.port_number,
+                                       "Port number (device from the number mapping)")
+                            ->check(CLI::Range(1, 32767));
     auto* simulate_option = app.add_flag("--simulate", options.simulate,
                                          "Use the built-in simulated unit on a pseudo-terminal");
     simulate_option->excludes(device_option);

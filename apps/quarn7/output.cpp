@@ -139,7 +139,8 @@ bool is_conversion_error(const Error& error) {
 std::string report_line(const CallReport& report) {
     std::string line = call_text(report) + " -> ";
     if (report.error) {
-        line += "error " + std::to_string(report.error->code()) + ": " + report.error->description();
+        line +=
+            "error " + std::to_string(report.error->code()) + ": " + report.error->description();
         const std::string expects = expected_arguments(*report.member);
         if (!is_conversion_error(*report.error) || expects.empty()) return line;
         return line + ": " + std::string(report.member->name) + " expects " + expects;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <array>
 #include <filesystem>
 #include <thread>
 
@@ -44,6 +45,29 @@ TEST(SimOverPty, AnswersAtLineSpeedLogsSkipsNoiseServesTheNextHostTakesFaultsAnd
     unit->close_line();
     EXPECT_TRUE(next.hung_up());
     unit->close_line();  // a second time changes nothing
+}
+
+// A running unit's link is never taken over, one left behind is; a unit removes only its own.
+TEST(SimLifetime, LinkBelongsToOneRunningUnitAndOnlyItsOwnGoesWithIt) {
+    const std::filesystem::path link = "/tmp/quarn7-sim-link-" + std::to_string(::getpid());
+    std::filesystem::create_symlink("/dev/null", link);  // left by a unit that did not end well
+    std::string refused;
+    {
+        const auto unit = SimulatedUnit::Builder().paced(false).link(link).build();
+        try {
+            SimulatedUnit::Builder().link(link).build();
+        } catch (const std::exception& e) {
+            refused = e.what();
+        }
+        EXPECT_EQ(ask(LineEnd(link), kMeterAan, 1), "06");  // still the first unit's line
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink("/dev/zero", link);  // someone else's now
+    }
+    EXPECT_EQ(refused, "link " + link.string() +
+                           " belongs to the simulated unit running as process " +
+                           std::to_string(::getpid()));
+    EXPECT_EQ(std::filesystem::read_symlink(link), "/dev/zero");
+    std::filesystem::remove(link);
 }
 
 TEST(SimLifetime, LinkGoesWithTheUnitAndDestructionMidAnswerNeitherHangsNorLeaks) {
@@ -89,6 +113,11 @@ TEST(SimProgram, PathLogStateAndCleanExit) {
     EXPECT_TRUE(read_until("elements on: meterteller_aan")) << seen;
     EXPECT_EQ(::pclose(sim), 0);  // exited, with 0
     EXPECT_FALSE(std::filesystem::exists(path));
+    FILE* misused = ::popen("timeout 10 " QUARN7_SIM_PATH " --delay 60001 2>&1", "r");
+    std::array<char, 200> said{};
+    EXPECT_NE(::fgets(said.data(), said.size(), misused), nullptr);
+    EXPECT_STREQ(said.data(), "--delay: wants a whole number from 0 to 60000, not 60001\n");
+    EXPECT_EQ(WEXITSTATUS(::pclose(misused)), 2);  // a usage error
 }
 
 }  // namespace
