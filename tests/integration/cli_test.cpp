@@ -115,7 +115,6 @@ TEST(CliOutput, OneLinePerCallJsonInFieldOrderReadableInTheHostsNumberFormat) {
     const std::string lines = "bogus\ntijd=1\ntijd_aan\n";  // each kind of line failing or not
     const Result kept = run({"--json", "--keep-going", "--script", "-"}, lines);
     EXPECT_THAT(kept.column("/line"), ElementsAre(1, 2, nullptr));
-    EXPECT_THAT(kept.column("/error/expects"), ElementsAre(nullptr, "hh:mm|dd-mm-yyyy", nullptr));
     EXPECT_THAT(kept.column("/outcome"), ElementsAre(nullptr, nullptr, "acknowledged"));
     EXPECT_EQ(kept.status, 2);  // as its first failed line
     EXPECT_THAT(run({"--json", "--script", "-"}, lines).column("/error/usage"),
@@ -163,7 +162,6 @@ TEST(CliEndings, ExitStatusAndWhatEachKindOfEndingReports) {
         if (status == 0) continue;
         EXPECT_EQ(r.out, "");
         EXPECT_THAT(r.err, Not(HasSubstr(" TX "))) << "sent a frame";
-        EXPECT_LT(r.err.size(), 3000u);
     }
 }
 

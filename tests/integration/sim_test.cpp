@@ -1,8 +1,7 @@
 // The simulated unit over a real pseudo-terminal, driven the way a host drives a serial line.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <signal.h>
 
-#include <array>
 #include <filesystem>
 #include <thread>
 
@@ -14,6 +13,7 @@ namespace quarn7::sim {
 namespace {
 
 using namespace quarn7::testing;
+using ::testing::EndsWith, ::testing::ThrowsMessage;
 const std::string kMeterAan = "02 01 00 00 26 00 0D", kReadCounter = "02 00 00 01 2B 0D";
 
 std::string ask(const LineEnd& host, const std::string& frame, std::size_t answer_bytes,
@@ -51,21 +51,16 @@ TEST(SimOverPty, AnswersAtLineSpeedLogsSkipsNoiseServesTheNextHostTakesFaultsAnd
 TEST(SimLifetime, LinkBelongsToOneRunningUnitAndOnlyItsOwnGoesWithIt) {
     const std::filesystem::path link = "/tmp/quarn7-sim-link-" + std::to_string(::getpid());
     std::filesystem::create_symlink("/dev/null", link);  // left by a unit that did not end well
-    std::string refused;
     {
         const auto unit = SimulatedUnit::Builder().paced(false).link(link).build();
-        try {
-            SimulatedUnit::Builder().link(link).build();
-        } catch (const std::exception& e) {
-            refused = e.what();
-        }
+        EXPECT_THAT([&] { SimulatedUnit::Builder().link(link).build(); },
+                    ThrowsMessage<std::runtime_error>(
+                        EndsWith(" belongs to the simulated unit running as process " +
+                                 std::to_string(::getpid()))));
         EXPECT_EQ(ask(LineEnd(link), kMeterAan, 1), "06");  // still the first unit's line
         std::filesystem::remove(link);
         std::filesystem::create_symlink("/dev/zero", link);  // someone else's now
     }
-    EXPECT_EQ(refused, "link " + link.string() +
-                           " belongs to the simulated unit running as process " +
-                           std::to_string(::getpid()));
     EXPECT_EQ(std::filesystem::read_symlink(link), "/dev/zero");
     std::filesystem::remove(link);
 }
@@ -114,9 +109,9 @@ TEST(SimProgram, PathLogStateAndCleanExit) {
     EXPECT_EQ(::pclose(sim), 0);  // exited, with 0
     EXPECT_FALSE(std::filesystem::exists(path));
     FILE* misused = ::popen("timeout 10 " QUARN7_SIM_PATH " --delay 60001 2>&1", "r");
-    std::array<char, 200> said{};
-    EXPECT_NE(::fgets(said.data(), said.size(), misused), nullptr);
-    EXPECT_STREQ(said.data(), "--delay: wants a whole number from 0 to 60000, not 60001\n");
+    char said[200] = {};
+    EXPECT_NE(::fgets(said, sizeof said, misused), nullptr);
+    EXPECT_STREQ(said, "--delay: wants a whole number from 0 to 60000, not 60001\n");
     EXPECT_EQ(WEXITSTATUS(::pclose(misused)), 2);  // a usage error
 }
 
