@@ -1,6 +1,8 @@
 #include "common/sim_options.h"
 
+#include <charconv>
 #include <cstdint>
+#include <limits>
 
 #include "sim/hex.h"
 
@@ -11,6 +13,28 @@ namespace {
 constexpr const char* kGroup = "Simulated unit";
 // Past the host's 0.1 s reply window, so the answer lands in the next one.
 constexpr std::chrono::milliseconds kLate{150};
+constexpr std::int64_t kMostFrames = std::numeric_limits<int>::max();
+
+// A whole number from 0 to `most`; anything else is refused in one line that gives the range.
+template <class Take>
+CLI::Option* add_whole(CLI::App& app, const std::string& name, std::int64_t most, Take take,
+                       const std::string& help) {
+    return app
+        .add_option_function<std::string>(
+            name,
+            [=](const std::string& text) {
+                std::int64_t n = -1;
+                const auto [end, error] =
+                    std::from_chars(text.data(), text.data() + text.size(), n);
+                if (error != std::errc() || end != text.data() + text.size() || n < 0 || n > most) {
+                    throw CLI::ValidationError(name, "wants a whole number from 0 to " +
+                                                         std::to_string(most) + ", not " + text);
+                }
+                take(n);
+            },
+            help)
+        ->group(kGroup);
+}
 
 }  // namespace
 
@@ -18,30 +42,28 @@ void add_sim_options(CLI::App& app, SimOptions& options) {
     app.add_flag("--unpaced", options.unpaced,
                  "Answer at once instead of at the line speed (19200 baud, 11 bits a byte)")
         ->group(kGroup);
-    app.add_option_function<std::int64_t>(
-           "--turnaround",
-           [&options](std::int64_t us) { options.turnaround = std::chrono::microseconds(us); },
-           "Microseconds between a frame's last byte and a paced answer (default 1000)")
-        ->type_name("US")
-        ->check(CLI::NonNegativeNumber)
-        ->group(kGroup);
+    add_whole(
+        app, "--turnaround", 1'000'000,
+        [&options](std::int64_t us) { options.turnaround = std::chrono::microseconds(us); },
+        "Microseconds between a frame's last byte and a paced answer (default 1000)")
+        ->type_name("US");
     app.add_flag("--silent", options.faults.silent, "Answer nothing")->group(kGroup);
     app.add_flag("--refuse", options.faults.refuse, "Answer every frame with NAK")->group(kGroup);
-    app.add_option_function<std::int64_t>(
-           "--delay",
-           [&options](std::int64_t ms) { options.faults.delay = std::chrono::milliseconds(ms); },
-           "Milliseconds added before every answer")
-        ->type_name("MS")
-        ->check(CLI::NonNegativeNumber)
-        ->group(kGroup);
+    add_whole(
+        app, "--delay", 60'000,
+        [&options](std::int64_t ms) { options.faults.delay = std::chrono::milliseconds(ms); },
+        "Milliseconds added before every answer")
+        ->type_name("MS");
     app.add_flag_callback(
            "--late", [&options] { options.faults.delay = kLate; },
            "Answer 150 ms late, after the host's 0.1 s window")
         ->group(kGroup);
-    app.add_option("--truncate", options.faults.truncate_replies_to, "Cut read replies to N bytes")
-        ->type_name("N")
-        ->check(CLI::NonNegativeNumber)
-        ->group(kGroup);
+    const auto frames = [](int& field) {
+        return [&field](std::int64_t n) { field = static_cast<int>(n); };
+    };
+    add_whole(app, "--truncate", kMostFrames, frames(options.faults.truncate_replies_to),
+              "Cut read replies to N bytes")
+        ->type_name("N");
     app.add_option_function<std::string>(
            "--garbage",
            [&options](const std::string& text) {
@@ -52,15 +74,19 @@ void add_sim_options(CLI::App& app, SimOptions& options) {
            "Send these bytes (hex, e.g. FF00) before every answer")
         ->type_name("HEX")
         ->group(kGroup);
-    app.add_option("--drop", options.faults.drop_first_frames, "Ignore the first N frames")
-        ->type_name("N")
-        ->check(CLI::NonNegativeNumber)
-        ->group(kGroup);
-    app.add_option("--close-after", options.faults.close_after_frames,
-                   "Hang up the line after N frames")
-        ->type_name("N")
-        ->check(CLI::NonNegativeNumber)
-        ->group(kGroup);
+    add_whole(app, "--drop", kMostFrames, frames(options.faults.drop_first_frames),
+              "Ignore the first N frames")
+        ->type_name("N");
+    add_whole(app, "--close-after", kMostFrames, frames(options.faults.close_after_frames),
+              "Hang up the line after N frames")
+        ->type_name("N");
+}
+
+bool sim_options_given(const CLI::App& app) {
+    return !app.get_options([](const CLI::Option* option) {
+                   return option->get_group() == kGroup && option->count() > 0;
+               })
+                .empty();
 }
 
 sim::SimulatedUnit::Builder sim_builder(const SimOptions& options) {

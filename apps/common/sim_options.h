@@ -22,6 +22,8 @@ struct SimOptions {
 // --unpaced, --turnaround US, --silent, --refuse, --delay MS, --late, --truncate N,
 // --garbage HEX, --drop N, --close-after N
 void add_sim_options(CLI::App& app, SimOptions& options);
+// Whether the command line gave any of the simulated unit's options.
+bool sim_options_given(const CLI::App& app);
 // A builder set up from the options, for callers that add their own observers.
 sim::SimulatedUnit::Builder sim_builder(const SimOptions& options);
 std::unique_ptr<sim::SimulatedUnit> start_sim(const SimOptions& options);

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        return app.exit(e) == 0 ? 0 : 2;  // a usage error, as in quarn7
     }
 
     // Qt gets what the options above left; whatever Qt does not take either is a mistake.

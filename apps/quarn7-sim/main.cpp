@@ -46,7 +46,11 @@ int main(int argc, char** argv) {
                    "the first line is then the line address")
         ->type_name("HOST:PORT");
     apps::add_sim_options(app, options);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;  // a usage error, as in quarn7
+    }
 
     // Blocked before the unit's thread starts, so only sigwait below sees them.
     sigset_t signals;

@@ -1,9 +1,10 @@
 // quarn7: calls any member of the overlay unit's controller by name, against a serial device or
 // the built-in simulated unit. Exit status: 0 every call completed, 1 a call raised an error,
-// 2 a usage error.
+// 2 a usage error, 3 under --strict a call the unit did not do (see host.h).
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -25,8 +26,7 @@ namespace {
 
 using namespace quarn7;
 using cli::Json;
-
-constexpr int kUsageExit = 2;
+using cli::kUsageExit;
 
 struct Options {
     std::string device;
@@ -37,6 +37,8 @@ struct Options {
     bool no_open = false;
     bool trace = false;
     bool json = false;
+    bool strict = false;
+    bool keep_going = false;
     bool fast_reads = false;
     bool list_members = false;
     bool list_ports = false;
@@ -55,13 +57,16 @@ void list_members(bool json) {
             Json row{{"name", std::string(m.name)}, {"kind", std::string(kind_name(m.kind))}};
             row["arguments"] = Json::array();
             for (const auto arg : m.arguments) row["arguments"].push_back(std::string(arg));
+            row["expects"] = cli::expected_arguments(m);
             std::cout << dump(row) << '\n';
             continue;
         }
         std::string line = std::string(m.name);
         line.resize(std::max<std::size_t>(line.size() + 1, 32), ' ');
         line += kind_name(m.kind);
-        for (const auto arg : m.arguments) line += " " + std::string(arg);
+        for (std::size_t i = 0; i < m.arguments.size(); ++i) {
+            line += " " + cli::argument_with_form(m, i);
+        }
         std::cout << line << '\n';
     }
 }
@@ -95,7 +100,7 @@ void list_ports(bool json) {
 // One call, or each line of `script`; the port is open around them unless --no-open.
 int run(const Options& options, std::istream* script) {
     auto de = std::make_shared<clsvyx7>();
-    cli::Host host(*de, options.json, std::cout, std::cerr);
+    cli::Host host(*de, {options.json, options.strict, options.keep_going}, std::cout, std::cerr);
     de->set_message_box([&host](const std::string& text) { host.show_message(text); });
     de->set_fast_reads(options.fast_reads);
     if (options.trace) {
@@ -110,7 +115,7 @@ int run(const Options& options, std::istream* script) {
     Variant number(options.port_number);
     de->Poort_nummer(number);
     // A line that will not open is a failed run, not a run of calls that send nothing.
-    if (!options.no_open && !apps::open_line(*de, line, "quarn7")) return 1;
+    if (!options.no_open && !apps::open_line(*de, line, "quarn7")) return cli::kFailed;
 
     const auto close = [&] {
         if (!line.port->PortOpen()) return;
@@ -118,9 +123,9 @@ int run(const Options& options, std::istream* script) {
         de->OpenClose(closed);
     };
     try {
-        const bool completed = script ? host.run_script(*script) : host.run_call(options.call);
+        const int status = script ? host.run_script(*script) : host.run_call(options.call);
         close();
-        return completed ? 0 : 1;
+        return status;
     } catch (...) {
         close();
         throw;
@@ -142,16 +147,22 @@ int main(int argc, char** argv) {
 
     auto* device_option = app.add_option("--device", options.device,
                                          "Serial device or tcp://HOST:PORT, rfc2217://HOST:PORT");
-    app.add_option("--port", options.port_number, "Port number (device from the number mapping)")
-        ->check(CLI::Range(1, 32767));
+    auto* port_option = app.add_option("--port", options.port_number,
+                                       "Port number (device from the number mapping)")
+                            ->check(CLI::Range(1, 32767));
     auto* simulate_option = app.add_flag("--simulate", options.simulate,
                                          "Use the built-in simulated unit on a pseudo-terminal");
     simulate_option->excludes(device_option);
+    port_option->excludes(device_option)->excludes(simulate_option);
     apps::add_sim_options(app, options.sim);
     app.add_flag("--diagnostics", options.diagnostics, "Turn the controller's messages on first");
     app.add_flag("--no-open", options.no_open, "Leave the port closed at start-up");
     app.add_flag("--trace", options.trace, "Every byte written and read, in hex, on stderr");
     app.add_flag("--json", options.json, "One JSON object per call on stdout");
+    app.add_flag("--strict", options.strict,
+                 "A call ending in no_reaction, refused, damaged or port_closed fails (exit 3)");
+    app.add_flag("--keep-going", options.keep_going,
+                 "Report a failed script line and go on (the exit status still says it failed)");
     app.add_flag("--fast-reads", options.fast_reads, "End a read's wait once its reply is in");
     auto* members_option =
         app.add_flag("--list-members", options.list_members, "List the members in interface order");
@@ -178,6 +189,16 @@ int main(int argc, char** argv) {
     }
     if (separator != argv + argc)
         options.call.insert(options.call.end(), separator + 1, argv + argc);
+    const char* misuse = nullptr;
+    if (device_option->count() > 0 && options.device.empty()) {
+        misuse = "--device needs a device path";
+    } else if (!options.simulate && apps::sim_options_given(app)) {
+        misuse = "options of the simulated unit need --simulate";
+    }
+    if (misuse != nullptr) {
+        std::cerr << "quarn7: " << misuse << "\nRun with --help for more information.\n";
+        return kUsageExit;
+    }
 
     try {
         if (options.list_members) {
@@ -200,7 +221,9 @@ int main(int argc, char** argv) {
             script = &std::cin;
         } else if (!options.script.empty()) {
             file.open(options.script);
-            if (!file) throw cli::UsageError("cannot read script " + options.script);
+            if (!file || std::filesystem::is_directory(options.script)) {
+                throw cli::UsageError("cannot read script " + options.script);
+            }
             script = &file;
         } else {
             cli::resolve_call(options.call);
@@ -208,6 +231,7 @@ int main(int argc, char** argv) {
         return run(options, script);
     } catch (const cli::UsageError& e) {
         std::cerr << "quarn7: " << e.what() << '\n';
+        if (options.json) std::cout << dump(cli::usage_json(e.what(), 0)) << '\n';
         return kUsageExit;
     } catch (const Error& e) {
         std::cerr << "quarn7: error " << e.code() << ": " << e.description() << '\n';

@@ -18,6 +18,29 @@ double single_as_double(float value) {
     return shown;
 }
 
+// C0 controls and DEL as \xNN, C1 controls (a byte the code page has no character for) as
+// \u00NN; a backslash or quote gets a backslash before it.
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        char code[8];
+        if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(code, sizeof code, "\\x%02X", byte);
+            out += code;
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            std::snprintf(code, sizeof code, "\\u%04X", next);
+            out += code;
+            ++i;
+        } else {
+            if (byte == '\\' || byte == '"') out += '\\';
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string value_text(const Variant& value) {
     switch (value.type()) {
         case VarType::Empty:
@@ -25,7 +48,7 @@ std::string value_text(const Variant& value) {
         case VarType::Object:
             return "Object";
         case VarType::String:
-            return "\"" + value.string_value() + "\"";
+            return "\"" + escaped(value.string_value()) + "\"";
         default:
             return value.to_text();
     }
@@ -94,14 +117,33 @@ Json report_json(const CallReport& report) {
     json["error"] = report.error ? Json{{"number", report.error->code()},
                                         {"description", report.error->description()}}
                                  : Json();
+    const std::string expects = expected_arguments(*report.member);
+    if (report.error && is_conversion_error(*report.error) && !expects.empty()) {
+        json["error"]["expects"] = expects;
+    }
     return json;
+}
+
+Json usage_json(const std::string& message, int line) {
+    Json json{{"error", {{"usage", message}}}};
+    if (line > 0) json["line"] = line;
+    return json;
+}
+
+bool is_conversion_error(const Error& error) {
+    using enum ErrorNumber;
+    const ErrorNumber n = error.number();
+    return n == InvalidArgument || n == Overflow || n == SubscriptOutOfRange || n == TypeMismatch;
 }
 
 std::string report_line(const CallReport& report) {
     std::string line = call_text(report) + " -> ";
     if (report.error) {
-        return line + "error " + std::to_string(report.error->code()) + ": " +
-               report.error->description();
+        line +=
+            "error " + std::to_string(report.error->code()) + ": " + report.error->description();
+        const std::string expects = expected_arguments(*report.member);
+        if (!is_conversion_error(*report.error) || expects.empty()) return line;
+        return line + ": " + std::string(report.member->name) + " expects " + expects;
     }
     std::string results;
     const auto add = [&](const std::string& part) {
@@ -116,7 +158,7 @@ std::string report_line(const CallReport& report) {
                 typed_text(report.args_after[i]));
         }
     }
-    line += results.empty() ? "done" : results;
+    line += results.empty() ? (report.not_done ? "not done" : "done") : results;
     if (report.outcome) line += " [" + std::string(outcome_name(*report.outcome)) + "]";
     return line;
 }

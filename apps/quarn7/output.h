@@ -30,13 +30,22 @@ struct CallReport {
     std::vector<std::string> messages;
     std::optional<Outcome> outcome;
     std::optional<Error> error;
+    bool not_done = false;  // under --strict: the unit did not do what was asked
 };
 
-// {"call", "result", "args", "messages", "outcome", "error"}, in that order.
+// The call failed converting an argument (invalid argument, overflow, missing field, type).
+bool is_conversion_error(const Error& error);
+
+// {"call", "result", "args", "messages", "outcome", "error"}, in that order; a conversion error
+// also says what the member "expects".
 Json report_json(const CallReport& report);
 
+// {"error": {"usage": message}}, with the script's "line" when there is one (above 0).
+Json usage_json(const std::string& message, int line);
+
 // "lees_waarde(45) -> tekst = -0.01 (Double) [reply_received]"; for an error
-// "afstand=3276.8 -> error 6: Overflow".
+// "afstand=3276.8 -> error 6: Overflow: afstand expects 0..3276.7". Control characters in texts
+// are escaped (\x01), so that the line stays one line and harmless to a terminal.
 std::string report_line(const CallReport& report);
 
 // "  0.012345 TX 02 01 00 00 26 00 0D": seconds since `start`, direction, bytes in hex.

@@ -1,6 +1,7 @@
 #include "script_line.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -12,6 +13,61 @@ namespace quarn7::cli {
 namespace {
 
 constexpr std::size_t kClosestShown = 3;
+
+// The form and range of each member's arguments as a caller writes them, in argument order.
+struct ArgumentForms {
+    std::string_view member;
+    MemberKind kind;
+    std::array<std::string_view, 3> forms;
+};
+constexpr std::string_view kByte = "0..255", kWord = "-32768..32767", kText = "text";
+constexpr ArgumentForms kArgumentForms[] = {
+    {"regel", MemberKind::Let, {kWord}},
+    {"kolom", MemberKind::Let, {kWord}},
+    {"OpenClose", MemberKind::Method, {"true|false"}},
+    {"Poort_nummer", MemberKind::Let, {kWord}},
+    {"floating_point_zetten", MemberKind::Method, {"number"}},
+    {"overlay_wit_zwart_wissel", MemberKind::Method, {"number"}},
+    {"lees_data", MemberKind::Get, {kByte}},
+    {"lees_tijd", MemberKind::Get, {kByte}},
+    {"lees_waarde", MemberKind::Get, {kByte}},
+    {"afstand", MemberKind::Let, {"0..3276.7"}},
+    {"afstand2", MemberKind::Let, {"0..1677721.5"}},
+    {"foto_nummer", MemberKind::Let, {"0..65535"}},
+    {"schrijf_2byte_waarde", MemberKind::Let, {"0..65535|code"}},
+    {"schrijf_commando", MemberKind::Let, {"0..255|code"}},
+    {"kies_systeemtekstveld", MemberKind::Let, {kByte}},
+    {"schrijf_systeemtekstveld", MemberKind::Let, {kText}},
+    {"schrijf_tekst_veld", MemberKind::Let, {kText}},
+    {"venster_zetten", MemberKind::Let, {"X|Y|code"}},
+    {"waarde_schrijven", MemberKind::Let, {"0..255|code"}},
+    {"eenheid_lc1", MemberKind::Let, {kByte}},
+    {"eenheid_lc2", MemberKind::Let, {kByte}},
+    {"factor_lc1", MemberKind::Let, {kByte}},
+    {"factor_lc2", MemberKind::Let, {kByte}},
+    {"eenheid_temperatuur", MemberKind::Let, {kByte}},
+    {"tijd", MemberKind::Let, {"hh:mm|dd-mm-yyyy"}},
+    {"videoteller", MemberKind::Let, {"hh:mm:ss"}},
+    {"ZetTekst", MemberKind::Method, {kText, "code"}},
+    {"zettekst_x_y", MemberKind::Method, {"1..16", "any", kText}},
+    {"hooglaag", MemberKind::Method, {"number"}},
+};
+
+std::string_view form_of(const Member& m, std::size_t index) {
+    for (const auto& row : kArgumentForms) {
+        if (row.member == m.name && row.kind == m.kind && index < row.forms.size()) {
+            return row.forms[index];
+        }
+    }
+    return {};
+}
+
+// Past the longest member name no name is close to a member; only its start is shown.
+std::size_t longest_member_name() {
+    std::size_t longest = 0;
+    for (const auto& m : interface_members()) longest = std::max(longest, m.name.size());
+    return longest;
+}
 
 bool is_blank(char ch) {
     return ch == ' ' || ch == '\t';
@@ -136,6 +192,7 @@ std::string usage(const Member& m) {
 }
 
 UsageError usage_error(const std::string& problem, std::string_view name) {
+    if (name.size() > longest_member_name()) return UsageError(problem);
     std::string text = problem + "\nclosest members:";
     const char* separator = " ";
     for (const auto candidate : closest_member_names(name, kClosestShown)) {
@@ -220,7 +277,12 @@ Call resolve_call(const std::vector<std::string>& words) {
     const Member* member = first_of(name, is_let ? value_kinds : call_kinds);
     if (member == nullptr) {
         const Member* other = first_of(name, is_let ? call_kinds : value_kinds);
-        if (other == nullptr) throw usage_error("unknown member " + quoted(name), name);
+        if (other == nullptr) {
+            const std::string shown = name.size() > longest_member_name()
+                                          ? name.substr(0, longest_member_name()) + "..."
+                                          : name;
+            throw usage_error("unknown member " + quoted(shown), name);
+        }
         throw usage_error(name + " is a " + std::string(kind_name(other->kind)) + ": call it as `" +
                               usage(*other) + "`",
                           name);
@@ -242,6 +304,23 @@ Call resolve_call(const std::vector<std::string>& words) {
         }
     }
     return call;
+}
+
+std::string argument_with_form(const Member& member, std::size_t index) {
+    const std::string_view form = form_of(member, index);
+    return std::string(member.arguments[index]) + (form.empty() ? "" : "=") + std::string(form);
+}
+
+std::string expected_arguments(const Member& member) {
+    if (member.kind == MemberKind::Let || member.kind == MemberKind::Set) {
+        return std::string(form_of(member, 0));
+    }
+    std::string text;
+    for (std::size_t i = 0; i < member.arguments.size(); ++i) {
+        if (form_of(member, i).empty()) continue;
+        text += (text.empty() ? "" : " ") + argument_with_form(member, i);
+    }
+    return text;
 }
 
 std::size_t edit_distance(std::string_view a, std::string_view b) {

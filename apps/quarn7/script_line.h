@@ -40,6 +40,12 @@ struct Call {
 // wrong number of arguments raises UsageError naming the problem and the closest members.
 Call resolve_call(const std::vector<std::string>& words);
 
+// What the member's arguments look like: the value's form for a let ("hh:mm|dd-mm-yyyy" for
+// tijd), else ARG=FORM for each argument that has one; "" when nothing is said of them.
+std::string expected_arguments(const Member& member);
+// ARG or ARG=FORM for argument `index`, as --list-members shows it.
+std::string argument_with_form(const Member& member, std::size_t index);
+
 // Levenshtein distance, ignoring case.
 std::size_t edit_distance(std::string_view a, std::string_view b);
 // The `count` member names nearest to `name` (each name once), nearest first.

@@ -37,6 +37,7 @@ enum class Outcome {
     PortClosed,     // nothing sent: the port was closed
     ReplyReceived,  // read: a complete reply
     SendFailed,     // read: the port object failed while sending (the attempt went on)
+    Damaged,        // do-command or write: the answer held a byte damaged on the line
 };
 QUARN7_API std::string_view outcome_name(Outcome outcome);  // "acknowledged", "refused", ...
 
@@ -156,15 +157,17 @@ private:
     void open_at_line_settings(SerialPort& port);
     void attach_port(const Variant& port);
     bool diagnostics_on() const { return s_.meldingen_aan == -1; }
+    // Readings are worked out only from a reply: an echo or silence measured nothing.
+    bool reply_received() const { return last_outcome_ == Outcome::ReplyReceived; }
     void show(const std::string& text);  // the message box
     void run_switch(std::uint8_t code, std::uint8_t lengte_laag);
+    Variant tilt(std::int16_t item);  // helling_instant's read, of either tilt
     // A one-byte setting write under a fixed code.
     void write_setting(std::uint8_t code, const Variant& value);
     // Sends a do-command or write frame until the unit answers, at most six times.
     void acknowledged_send(const std::string& frame, const std::string& echo);
     bool wait_for_reply_start(SerialPort& port, Clock::duration window);
-    // An answer holding a byte damaged on the line counts as none: the attempt runs its course
-    // and what arrives meanwhile is discarded.
+    // After a damaged or unreadable answer: the attempt runs its course, what arrives is dropped.
     void skip_damaged_answer(SerialPort& port, Clock::time_point attempt_end);
     // The read's first wait: host events run; with fast reads it ends once `reply` is complete.
     void wait_after_request(SerialPort& port, std::string& reply, Clock::time_point deadline);

@@ -3,17 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "quarn7/export.h"
 #include "quarn7/port_list.h"
 #include "quarn7/serial_port.h"
 
+struct termios;
+
 namespace quarn7 {
 
 class QUARN7_API TermiosPort : public SerialPort {
 public:
-    TermiosPort() = default;
+    TermiosPort();
     ~TermiosPort() override;
 
     // Opens this device whatever CommPort says (CommPort keeps working as a number for hosts).
@@ -44,6 +47,7 @@ private:
     void take_input();
 
     int fd_ = -1;
+    std::unique_ptr<::termios> previous_settings_;  // before the open; put back on close
     std::string bound_path_;
     std::string open_path_;
     std::string received_;  // read from the driver, not yet taken

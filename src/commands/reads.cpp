@@ -71,28 +71,35 @@ Variant clsvyx7::lees_tijd(Variant& tekst) {
 Variant clsvyx7::lees_waarde(Variant& tekst) {
     const Call call(*this);
     lees_data(tekst);
-    tekst = scaled_reading(tekst, scaling_of(s_.commando_code));
+    if (reply_received()) tekst = scaled_reading(tekst, scaling_of(s_.commando_code));
     return {};
 }
 
 Variant clsvyx7::afstand() {
     const Call call(*this);
-    return Variant(counter1_reading(read_item(*this, kCounter1)));
+    const Variant reply = read_item(*this, kCounter1);
+    return Variant(reply_received() ? counter1_reading(reply) : 0.0);
 }
 
 Variant clsvyx7::afstand2() {
     const Call call(*this);
-    return Variant(counter2_reading(read_item(*this, kCounter2)));
+    const Variant reply = read_item(*this, kCounter2);
+    return Variant(reply_received() ? counter2_reading(reply) : 0.0);
+}
+
+Variant clsvyx7::tilt(std::int16_t item) {
+    const Variant reply = read_item(*this, item);
+    return reply_received() ? scaled_reading(reply, scaling_of(item)) : Variant(std::string());
 }
 
 Variant clsvyx7::helling_instant() {
     const Call call(*this);
-    return scaled_reading(read_item(*this, kDigitalTilt), scaling_of(kDigitalTilt));
+    return tilt(kDigitalTilt);
 }
 
 Variant clsvyx7::helling_instant_ana() {
     const Call call(*this);
-    return scaled_reading(read_item(*this, kAnalogueTilt), scaling_of(kAnalogueTilt));
+    return tilt(kAnalogueTilt);
 }
 
 Variant clsvyx7::revisie(Variant& tekst) {

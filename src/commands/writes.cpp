@@ -18,11 +18,6 @@ namespace quarn7 {
 
 namespace {
 
-// Whole-number conversion first, so a text field is read in the host number format.
-char whole_byte(const Variant& value) {
-    return to_byte(value.to_integer());
-}
-
 // A distance counter in tenths, least significant byte first. The top byte weighs 2^32, as on the
 // unit's read side; it is 0 for every value that fits the other three.
 std::string counter_bytes(double x) {
@@ -81,25 +76,40 @@ void clsvyx7::afstand2(Variant& value) {
     voeruit3();
 }
 
+// The words are stored step by step between the conversions: those stored before a conversion
+// fails stay stored.
 void clsvyx7::foto_nummer(Variant& Waarde) {
     const Call call(*this);
+    Variant hoog;
+    Variant laag;
+    hooglaag(Waarde, hoog, laag);
     set_command_words(s_, wire::Write, write_code("photo counter"), 2);
-    s_.schrijf_data = low_high_bytes(*this, Waarde);
+    s_.schrijf_data = {to_byte(laag), to_byte(hoog)};
     voeruit3();
 }
 
 void clsvyx7::schrijf_2byte_waarde(Variant& tekst) {
     const Call call(*this);
+    s_.commando_soort = wire::Write;
+    s_.lengte_hoog = 0;
     const auto fields = split(tekst.to_text(), '|');
-    set_command_words(s_, wire::Write, Variant(field(fields, 1)).to_integer(), 2);
-    s_.schrijf_data = low_high_bytes(*this, Variant(fields[0]));
+    s_.commando_code = Variant(field(fields, 1)).to_integer();
+    Variant waarde(fields[0]);
+    Variant hoog;
+    Variant laag;
+    hooglaag(waarde, hoog, laag);
+    s_.lengte_laag = 2;
+    s_.schrijf_data = {to_byte(laag), to_byte(hoog)};
     voeruit3();
 }
 
 void clsvyx7::schrijf_commando(Variant& tekst) {
     const Call call(*this);
+    s_.commando_soort = wire::Write;
+    s_.lengte_hoog = 0;
+    s_.lengte_laag = 1;
     const auto fields = split(tekst.to_text(), '|');
-    set_command_words(s_, wire::Write, Variant(field(fields, 1)).to_integer(), 1);
+    s_.commando_code = Variant(field(fields, 1)).to_integer();
     s_.schrijf_data = std::string(1, to_byte(Variant(fields[0])));
     voeruit3();
 }
@@ -144,8 +154,9 @@ void clsvyx7::tijd(Variant& value) {
     // The unit counts years from 2000; a two-digit year is taken as it stands.
     if (leading_number(year) >= 2000) year = Variant(year.to_double() - 2000);
     set_command_words(s_, wire::Write, write_code("clock and date"), 5);
-    s_.schrijf_data = {whole_byte(minute), whole_byte(hour), whole_byte(day), whole_byte(month),
-                       whole_byte(year)};
+    // Each field read in the host number format; outside 0..255, however far, InvalidArgument.
+    s_.schrijf_data = {to_byte(minute), to_byte(hour), to_byte(day), to_byte(month),
+                       to_byte(year)};
     voeruit3();
 }
 

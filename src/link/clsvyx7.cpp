@@ -29,6 +29,7 @@ std::string_view outcome_name(Outcome outcome) {
         case Outcome::PortClosed: return "port_closed";
         case Outcome::ReplyReceived: return "reply_received";
         case Outcome::SendFailed: return "send_failed";
+        case Outcome::Damaged: return "damaged";
     }
     return "unknown";
 }

@@ -78,13 +78,18 @@ void clsvyx7::acknowledged_send(const std::string& frame, const std::string& ech
         const auto errors = port.line_errors();
         port.Output(frame);
         const auto window_end = clock_->now() + kReplyWindow;
-        if (!wait_for_reply_start(port, kReplyWindow)) continue;
-        const std::string reply = port.Input();
-        // A damaged answer says nothing; nor does input a port counted but could not hand over.
-        if (port.line_errors() != errors || reply.empty()) {
+        const bool answered = wait_for_reply_start(port, kReplyWindow);
+        const std::string reply = answered ? port.Input() : std::string();
+        // The unit heard the frame: a repeat could run a toggle twice. What the answer said is
+        // unknown, so it is neither acknowledge nor refusal.
+        if (port.line_errors() != errors) {
             skip_damaged_answer(port, window_end);
-            continue;
+            last_outcome_ = Outcome::Damaged;
+            return;
         }
+        // Input a port counted but could not hand over says nothing.
+        if (answered && reply.empty()) skip_damaged_answer(port, window_end);
+        if (reply.empty()) continue;
         // A refusal is a refusal even when more bytes came with it.
         if (reply.front() == wire::NAK) {
             last_outcome_ = Outcome::Refused;
@@ -145,14 +150,16 @@ void clsvyx7::voeruit5(Variant& tekst) {
         reply.clear();
         const auto errors = port.line_errors();
         const auto attempt_end = clock_->now() + kReadAttempt;
+        bool this_send_failed = false;
         try {
             port.Output(request);
         } catch (const Error& e) {
             if (e.number() == ErrorNumber::DeviceLost) throw;
-            send_failed = true;
-            show("Fout bij sturen commando naar DE");  // shown whatever the diagnostics flag
+            this_send_failed = send_failed = true;
         }
         wait_after_request(port, reply, clock_->now() + kReplyWindow);
+        // After the wait, whatever the diagnostics flag.
+        if (this_send_failed) show("Fout bij sturen commando naar DE");
         if (reply.empty()) wait_for_reply_start(port, kReplyWindow);
         reply += port.Input();
         if (reply.size() < wire::kReplyMinimum) {

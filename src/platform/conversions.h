@@ -20,13 +20,6 @@ double round_half_even(double x);
 std::int16_t to_int16(double x);  // rounded; Overflow outside -32768..32767
 std::int32_t to_int32(double x);  // rounded; Overflow outside the 32-bit range
 
-// The Variant as text, then leading_number (quarn7/variant.h). A template so that a text
-// argument never turns into a Variant (which would make the call ambiguous).
-template <std::same_as<Variant> V>
-double leading_number(const V& value) {
-    return leading_number(value.to_text());
-}
-
 // Text in the host number format, blanks around allowed; TypeMismatch when it is no number.
 double parse_host_number(std::string_view text);
 
@@ -36,6 +29,15 @@ char to_byte(const Variant& n);
 
 // Plain form: the signed form (quarn7/variant.h) without the leading blank.
 std::string plain_form(double x, bool single = false);
+
+// The Variant as text, then leading_number (quarn7/variant.h); a number's text with '.', so that
+// it keeps its fraction under a decimal comma. A template so that a text argument never turns
+// into a Variant (which would make the call ambiguous).
+template <std::same_as<Variant> V>
+double leading_number(const V& value) {
+    if (!value.is_numeric()) return leading_number(value.to_text());
+    return leading_number(plain_form(value.to_double(), value.type() == VarType::Single));
+}
 
 // Number to text in the host number format (what Variant::to_text gives for numbers).
 std::string host_number_text(double x, bool single = false);

@@ -170,8 +170,10 @@ bool hung_up(int fd) {
 
 }  // namespace
 
+TermiosPort::TermiosPort() = default;
+
 TermiosPort::~TermiosPort() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) close_port();
 }
 
 void TermiosPort::bind(std::string path) {
@@ -223,6 +225,7 @@ void TermiosPort::open_port() {
     if (::ioctl(fd, TIOCEXCL) != 0) give_up(errno);
     termios t{};
     if (::tcgetattr(fd, &t) != 0) give_up(errno);
+    previous_settings_ = std::make_unique<termios>(t);
     make_raw(t, line, speed, handshaking());
     if (::tcsetattr(fd, TCSANOW, &t) != 0 && !(errno == EINVAL && took_all_but_parity(fd, t))) {
         give_up(errno);
@@ -238,6 +241,8 @@ void TermiosPort::close_port() {
     // The exclusive flag belongs to the tty, not to this descriptor: while another holder keeps
     // the device open (the simulated unit keeps its pty open), it would lock out the next open.
     ::ioctl(fd_, TIOCNXCL);
+    // A terminal opened by mistake (/dev/tty) is left as usable as it was.
+    ::tcsetattr(fd_, TCSANOW, previous_settings_.get());
     ::close(fd_);
     fd_ = -1;
     open_path_.clear();

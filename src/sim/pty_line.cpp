@@ -3,14 +3,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 namespace quarn7::sim {
@@ -42,6 +45,7 @@ PtyLine::PtyLine(Unit& unit, std::string link) : unit_(unit), link_(std::move(li
         close_fd(wake_fd_);
         close_fd(slave_);
         close_fd(master_);
+        close_fd(link_lock_);
         throw;
     }
     unit_.set_waker([this] { wake(); });
@@ -67,14 +71,32 @@ void PtyLine::open_line() {
     if (fcntl(master_, F_SETFL, O_NONBLOCK) != 0) fail("O_NONBLOCK");
     wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wake_fd_ < 0) fail("eventfd");
-    device_path_ = pty_path;
+    device_path_ = pty_path_ = pty_path;
     if (link_.empty()) return;
-    std::error_code ec;
-    // A link left behind by an earlier run that did not end cleanly.
-    if (std::filesystem::is_symlink(link_, ec)) std::filesystem::remove(link_, ec);
-    std::filesystem::create_symlink(pty_path, link_, ec);
-    if (ec) throw std::system_error(ec, "link " + link_);
+    take_link();
     device_path_ = link_;
+}
+
+void PtyLine::take_link() {
+    const std::string lock_path = link_ + ".lock";
+    link_lock_ = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (link_lock_ < 0) fail(lock_path.c_str());
+    if (::flock(link_lock_, LOCK_EX | LOCK_NB) != 0) {
+        std::array<char, 24> owner{};
+        const ssize_t n = ::pread(link_lock_, owner.data(), owner.size() - 1, 0);
+        close_fd(link_lock_);
+        throw std::runtime_error(
+            "link " + link_ + " belongs to the simulated unit running as process " +
+            std::string(owner.data(), static_cast<std::size_t>(std::max<ssize_t>(n, 0))));
+    }
+    const std::string pid = std::to_string(::getpid());
+    if (::ftruncate(link_lock_, 0) != 0 || ::pwrite(link_lock_, pid.data(), pid.size(), 0) < 0) {
+        fail(lock_path.c_str());
+    }
+    std::error_code ec;
+    if (std::filesystem::is_symlink(link_, ec)) std::filesystem::remove(link_, ec);
+    std::filesystem::create_symlink(pty_path_, link_, ec);
+    if (ec) throw std::system_error(ec, "link " + link_);
 }
 
 PtyLine::~PtyLine() {
@@ -85,9 +107,13 @@ PtyLine::~PtyLine() {
     close_fd(master_);
     close_fd(slave_);
     close_fd(wake_fd_);
-    if (!link_.empty()) {
+    if (link_lock_ >= 0) {
         std::error_code ec;
-        std::filesystem::remove(link_, ec);
+        // Only its own link: one put in its place since stays.
+        if (std::filesystem::read_symlink(link_, ec) == pty_path_)
+            std::filesystem::remove(link_, ec);
+        ::unlink((link_ + ".lock").c_str());
+        close_fd(link_lock_);
     }
 }
 

@@ -16,7 +16,7 @@ namespace quarn7::sim {
 class PtyLine {
 public:
     // Opens the pty (and `link` to it, unless empty) and starts answering; throws
-    // std::system_error.
+    // std::system_error, or std::runtime_error naming the process whose running unit owns `link`.
     PtyLine(Unit& unit, std::string link);
     ~PtyLine();  // stops answering and closes both ends
     PtyLine(const PtyLine&) = delete;
@@ -30,6 +30,9 @@ private:
     using Clock = std::chrono::steady_clock;
 
     void open_line();
+    // The link belongs to the unit holding "LINK.lock" (its process id inside): another running
+    // unit's link is never replaced; one left by a unit that did not end cleanly is.
+    void take_link();
     void run();
     void read_line(FrameReader& reader);
     void handle(const ReceivedFrame& frame);
@@ -45,6 +48,8 @@ private:
 
     Unit& unit_;
     std::string link_;
+    int link_lock_ = -1;
+    std::string pty_path_;
     int master_ = -1;
     int slave_ = -1;  // held open so that a host closing its end never hangs up the line
     int wake_fd_ = -1;

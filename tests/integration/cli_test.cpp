@@ -53,6 +53,11 @@ TEST(ScriptLine, ResolvesCallsRanksNamesIgnoringCaseAndFormatsValuesAndTraces) {
     EXPECT_EQ(variant_json(Variant(std::make_shared<Object>())).dump(), R"({"type":"Object"})");
     EXPECT_EQ(trace_line({t0 + 1234567us, Out, "\x02\x00\x26"s}, t0), "   1.234567 TX 02 00 26");
     EXPECT_EQ(trace_line({t0 + 12us, In, "\x06\xFF"}, t0), "   0.000012 RX 06 FF");
+    CallReport read;
+    read.member = find_member("lees_data", MemberKind::Get);
+    read.args_before = {I{40}};
+    read.args_after = {"a\x01\n\\\"\xC2\x81"};  // C0, quoting, C1
+    EXPECT_EQ(report_line(read), R"(lees_data(40) -> tekst = "a\x01\x0A\\\"\u0081" (String))");
 }
 
 struct TempFile {
@@ -72,7 +77,7 @@ struct Result {
         std::vector<Json> values;
         std::istringstream lines(out);
         for (std::string line; std::getline(lines, line);)
-            values.push_back(Json::parse(line).at(Json::json_pointer(pointer)));
+            values.push_back(Json::parse(line).value(Json::json_pointer(pointer), Json()));
         return values;
     }
 };
@@ -104,6 +109,16 @@ TEST(CliOutput, OneLinePerCallJsonInFieldOrderReadableInTheHostsNumberFormat) {
               "afstand=12,3 -> afstand = 123 (Integer) [acknowledged]\n"
               "afstand -> 12,3 (Double) [reply_received]\n"
               "lees_waarde(45) -> tekst = 0 (Double) [reply_received]\n");
+    const Result strict = run({"--strict", "--refuse", "meterteller_aan"});
+    EXPECT_EQ(std::tuple(strict.status, strict.out),
+              std::tuple(3, "meterteller_aan -> not done [refused]\n"));
+    const std::string lines = "bogus\ntijd=1\ntijd_aan\n";  // each kind of line failing or not
+    const Result kept = run({"--json", "--keep-going", "--script", "-"}, lines);
+    EXPECT_THAT(kept.column("/line"), ElementsAre(1, 2, nullptr));
+    EXPECT_THAT(kept.column("/outcome"), ElementsAre(nullptr, nullptr, "acknowledged"));
+    EXPECT_EQ(kept.status, 2);  // as its first failed line
+    EXPECT_THAT(run({"--json", "--script", "-"}, lines).column("/error/usage"),
+                ElementsAre(StartsWith("unknown member \"bogus\"")));  // then it stops
 }
 
 // Each kind of ending: its exit status, and in JSON its messages and outcome. A call's error (1)
@@ -132,6 +147,14 @@ TEST(CliEndings, ExitStatusAndWhatEachKindOfEndingReports) {
         {{"--bogus", "afstand"}, "", 2, "unknown option --bogus"},
         {{"--port", "0", "afstand"}, "", 2, "--port"},
         {{"--script", "/nonexistent/quarn7-script"}, "", 2, "cannot read script"},
+        {{"--script", "/tmp"}, "", 2, "cannot read script /tmp"},
+        {{"tijd=14:05"}, "", 1, "error 9: Subscript out of range: tijd expects hh:mm|dd-mm-yyyy"},
+        {{"--device", "", "tijd_aan"}, "", 2, "--device needs a device path"},
+        {{"--port", "2", "tijd_aan"}, "", 2, "--port excludes --simulate"},
+        {{"--device", "/dev/null", "--port", "2", "tijd_aan"}, "", 2, "--device excludes --port"},
+        {{"--device", "/dev/null", "--silent", "tijd_aan"}, "", 2, "need --simulate"},
+        // No closest names sought for a name longer than any member's, and only its start shown.
+        {{std::string(100000, 'a')}, "", 2, "member \"" + std::string(29, 'a') + "...\"\n"},
     };
     for (auto [args, input, status, said] : cases) {
         args.insert(args.begin(), {"--trace", "--diagnostics"});
@@ -164,7 +187,8 @@ TEST(CliScript, StandardInputAnswersEachLineBeforeTheNextIsWritten) {
          R"({"type":"Double","value":255.0}])"},
         {"ZetTekst '  Zürich  ' 161\n", R"("args":[{"type":"String","value":"Zürich"})"},
         {"schrijf_commando=5\n",
-         R"("outcome":null,"error":{"number":9,"description":"Subscript out of range"}})"},
+         R"("outcome":null,"error":{"number":9,"description":"Subscript out of range",)"
+         R"("expects":"0..255|code"},"line":9})"},
     };
     for (const auto& [line, expected] : steps) {
         ASSERT_EQ(::write(::fileno(program), line.data(), line.size()), ssize_t(line.size()));
@@ -177,9 +201,14 @@ TEST(CliScript, StandardInputAnswersEachLineBeforeTheNextIsWritten) {
 }
 
 TEST(CliOptions, ListMembersTraceNoOpenAndTheTour) {
-    EXPECT_THAT(run({"--list-members"}).out, MatchesRegex("regel +get\n([^\n]+\n){124}"));
+    const std::string members = run({"--list-members"}).out;
+    EXPECT_THAT(members, MatchesRegex("regel +get\n([^\n]+\n){124}"));
+    for (const char* form : {" let afstand=0..3276.7\n", " let value=X|Y|code\n",
+                             " method x=1..16 y=any tekst=text\n", " get tekst=0..255\n"})
+        EXPECT_THAT(members, HasSubstr(form));
     EXPECT_EQ(run({"--list-members", "--json"}).column("").at(7).dump(),
-              R"({"name":"OpenClose","kind":"method","arguments":["blnValue"]})");
+              R"({"name":"OpenClose","kind":"method","arguments":["blnValue"],)"
+              R"("expects":"blnValue=true|false"})");
     // The trace: on standard error only, and only the frame sent once the port was opened.
     const Result closed = run({"--json", "--trace", "--no-open", "--script", "-"},
                               "meterteller_aan\nOpenClose bool:true\nmeterteller_aan\n");

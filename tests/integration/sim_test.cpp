@@ -1,5 +1,5 @@
 // The simulated unit over a real pseudo-terminal, driven the way a host drives a serial line.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <signal.h>
 
 #include <filesystem>
@@ -13,6 +13,7 @@ namespace quarn7::sim {
 namespace {
 
 using namespace quarn7::testing;
+using ::testing::EndsWith, ::testing::ThrowsMessage;
 const std::string kMeterAan = "02 01 00 00 26 00 0D", kReadCounter = "02 00 00 01 2B 0D";
 
 std::string ask(const LineEnd& host, const std::string& frame, std::size_t answer_bytes,
@@ -44,6 +45,24 @@ TEST(SimOverPty, AnswersAtLineSpeedLogsSkipsNoiseServesTheNextHostTakesFaultsAnd
     unit->close_line();
     EXPECT_TRUE(next.hung_up());
     unit->close_line();  // a second time changes nothing
+}
+
+// A running unit's link is never taken over, one left behind is; a unit removes only its own.
+TEST(SimLifetime, LinkBelongsToOneRunningUnitAndOnlyItsOwnGoesWithIt) {
+    const std::filesystem::path link = "/tmp/quarn7-sim-link-" + std::to_string(::getpid());
+    std::filesystem::create_symlink("/dev/null", link);  // left by a unit that did not end well
+    {
+        const auto unit = SimulatedUnit::Builder().paced(false).link(link).build();
+        EXPECT_THAT([&] { SimulatedUnit::Builder().link(link).build(); },
+                    ThrowsMessage<std::runtime_error>(
+                        EndsWith(" belongs to the simulated unit running as process " +
+                                 std::to_string(::getpid()))));
+        EXPECT_EQ(ask(LineEnd(link), kMeterAan, 1), "06");  // still the first unit's line
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink("/dev/zero", link);  // someone else's now
+    }
+    EXPECT_EQ(std::filesystem::read_symlink(link), "/dev/zero");
+    std::filesystem::remove(link);
 }
 
 TEST(SimLifetime, LinkGoesWithTheUnitAndDestructionMidAnswerNeitherHangsNorLeaks) {
@@ -89,6 +108,11 @@ TEST(SimProgram, PathLogStateAndCleanExit) {
     EXPECT_TRUE(read_until("elements on: meterteller_aan")) << seen;
     EXPECT_EQ(::pclose(sim), 0);  // exited, with 0
     EXPECT_FALSE(std::filesystem::exists(path));
+    FILE* misused = ::popen("timeout 10 " QUARN7_SIM_PATH " --delay 60001 2>&1", "r");
+    char said[200] = {};
+    EXPECT_NE(::fgets(said, sizeof said, misused), nullptr);
+    EXPECT_STREQ(said, "--delay: wants a whole number from 0 to 60000, not 60001\n");
+    EXPECT_EQ(WEXITSTATUS(::pclose(misused)), 2);  // a usage error
 }
 
 }  // namespace

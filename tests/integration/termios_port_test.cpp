@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -39,6 +40,8 @@ TEST_F(TermiosPortTest, SettingsReachTheLine) {
         {"9600,e,7,2", 2, B9600, kOn | CSTOPB | CRTSCTS, 0},
         {"1200,m,5,1", 1, B1200, kOn | PARODD | CMSPAR, kFlow},
         {"38400,s,6,1.5", 3, B38400, kOn | CMSPAR | CSTOPB | CRTSCTS, kFlow}};
+    termios before{}, after{};
+    ASSERT_EQ(::tcgetattr(pty.slave(), &before), 0);
     for (const auto& [settings, handshaking, speed, cflags, flow] : cases) {
         port.Settings(settings);
         port.Handshaking(handshaking);
@@ -50,6 +53,8 @@ TEST_F(TermiosPortTest, SettingsReachTheLine) {
                   std::tuple(speed, speed, cflags, kMarks | flow, 0));  // the speed tells the row
         EXPECT_EQ((t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN)) | (t.c_oflag & OPOST), 0u);
         port.PortOpen(false);
+        ASSERT_EQ(::tcgetattr(pty.slave(), &after), 0);  // the line's own settings are back
+        EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << settings;
     }
     port.Settings("12345,n,8,1");  // a speed the line does not have: refused, and left closed
     EXPECT_TRUE(error_of([&] { port.PortOpen(true); }) == ErrorNumber::InvalidPropertyValue &&

@@ -61,7 +61,7 @@ TEST(Conversions, NumbersInText) {
         EXPECT_DOUBLE_EQ(value ? parse_host_number(text) : 0, value.value_or(0)) << text;
     }
     set_host_decimal_separator(',');
-    EXPECT_DOUBLE_EQ(leading_number(Variant(2.5)), 2);  // its host text is "2,5"
+    EXPECT_DOUBLE_EQ(leading_number(Variant(2.5)), 2.5);  // a number keeps its fraction
     EXPECT_DOUBLE_EQ(leading_number(Variant("3.25")), 3.25);
     EXPECT_DOUBLE_EQ(Variant("2,5").to_double(), 2.5);
     EXPECT_EQ(host_number_text(-1.5e20), "-1,5E+20");

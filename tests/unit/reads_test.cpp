@@ -76,7 +76,7 @@ protected:
 
 // lees_waarde and the fixed members scale tilt and tenths; lees_data and lees_tijd do not. Members
 // with tekst return Empty, the result in tekst; revisie and constante_zelmar5 ignore its "12".
-TEST_F(ReadsTest, MembersRequestTheirItemAndReturnWhatTheReplyMeans) {
+TEST_F(ReadsTest, MembersRequestTheirItemAndReturnOnlyWhatAReplyMeans) {
     using Read = std::function<Variant(clsvyx7&, Variant&)>;
     const Read w = &clsvyx7::lees_waarde, d = &clsvyx7::lees_data, t = &clsvyx7::lees_tijd;
     const Read afstand = [](clsvyx7& c, Variant&) { return c.afstand(); };
@@ -100,6 +100,14 @@ TEST_F(ReadsTest, MembersRequestTheirItemAndReturnWhatTheReplyMeans) {
         EXPECT_EQ(returned.is_empty() ? tekst : returned, expected) << item << ": " << data;
         EXPECT_EQ(hex(port->frames().back()), read_request(item));
     }
+    close();  // without a reply nothing is made up from the echo; lees_* keep it
+    Variant tilt(std::int16_t{45}), tenths(std::int16_t{60});
+    de->lees_waarde(tilt);
+    de->lees_waarde(tenths);
+    EXPECT_EQ(std::tuple(de->afstand(), de->afstand2(), de->helling_instant(),
+                         de->helling_instant_ana(), tilt, tenths),
+              std::tuple(Variant(0.0), Variant(0.0), kEmptyText, kEmptyText, Variant("22D1000D"),
+                         Variant("23C1000D")));
 }
 
 TEST_F(ReadsTest, ItemNumberIsTheLeadingNumberOfTekstAndABadOneFailsBeforeSending) {
@@ -108,8 +116,9 @@ TEST_F(ReadsTest, ItemNumberIsTheLeadingNumberOfTekstAndABadOneFailsBeforeSendin
         EXPECT_EQ(error_of([&] { de->lees_waarde(tekst); }), error) << tekst.to_text();
     EXPECT_TRUE(port->frames().empty());
     for (auto [separator, tekst, item] : {std::tuple<char, Variant, int>{'.', "45abc", 45},
-         {'.', 45.5, 46}, {'.', 44.5, 44}, {'.', " 32", 32}, {'.', "abc", 0}, {',', 45.5, 45}}) {
-        set_host_decimal_separator(separator);  // 45.5 under a comma shows as "45,5": item 45
+         {'.', 45.5, 46}, {'.', 44.5, 44}, {'.', " 32", 32}, {'.', "abc", 0}, {',', 45.5, 46},
+         {',', "45,5", 45}}) {
+        set_host_decimal_separator(separator);  // a number keeps its fraction, a text is parsed
         de->lees_data(tekst);
         EXPECT_EQ(hex(port->frames().back()), read_request(item)) << item;
     }
@@ -160,6 +169,7 @@ TEST_F(ReadsTest, FloatingPoint) {
     EXPECT_EQ(messages, std::vector<std::string>{"Floating point not enough data:  3"});
     set_host_decimal_separator(',');
     EXPECT_EQ(hex(prepared("2,5")), "40 00 00 00");  // the parse stops at the comma: 2
+    EXPECT_EQ(hex(prepared(1.5)), "3F C0 00 00");    // a number keeps its fraction
     EXPECT_EQ(read_from(bytes("44 9A 50 00 0D")), Variant("1234,5"));
     EXPECT_EQ(read_from(bytes("41 45 87 E6 0D")), Variant(12.35));
     close();  // port errors reach the caller

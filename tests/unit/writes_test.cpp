@@ -3,10 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <optional>
 
 #include "platform/conversions.h"
+#include "support/protocol.h"
 #include "support/scripted_port.h"
 
 namespace quarn7::testing {
@@ -15,7 +17,7 @@ namespace {
 using C = clsvyx7;
 using Let = void (C::*)(Variant&);
 using I = std::int16_t;
-using ::testing::ElementsAre;
+using ::testing::Each, ::testing::ElementsAre;
 
 struct Sent {
     Let member;
@@ -77,38 +79,56 @@ TEST_F(WritesTest, ValueBytesAndWriteBacksWithEitherDecimalSeparator) {
     set_host_decimal_separator(',');  // numbers in the host's format; the comma ends a code
     expect_sent({
         {&C::afstand, "12,3", "02 04 00 02 23 7B 00 00 00 0D", I{123}},
+        {&C::overlay_wit_zwart_wissel, 1.5, "02 01 00 02 91 31 2E 35 0D", 1.5},
         {&C::schrijf_commando, "2,5|63,4", "02 01 00 02 3F 02 0D"},
         {&C::waarde_schrijven, "5|63,6", "02 01 00 02 3F 05 0D"},
         {&C::venster_zetten, "2,5|3|96", "02 04 00 02 60 26 00 2D 00 0D"},
     });
 }
 
-TEST_F(WritesTest, ConversionFailuresAndHooglaagSendNothing) {
+TEST_F(WritesTest, ConversionFailuresSendNothingKeepTheWordsStoredBeforeThemHooglaagSplits) {
     using enum ErrorNumber;
+    using Words = std::array<int, 4>;  // commando_code, commando_soort, lengte_laag, lengte_hoog
+    constexpr Words kUntouched{42, 1, 7, 9};  // left by the read before each case
     // clang-format off
-    const std::pair<Let, std::vector<std::pair<Variant, ErrorNumber>>> cases[] = {
-        {&C::afstand, {{3276.8, Overflow}, {-0.1, InvalidArgument}, {"12,3", TypeMismatch}}},
-        {&C::afstand2, {{1677721.6, InvalidArgument}, {25.55, InvalidArgument}}},  // 255.5 -> 256
-        {&C::foto_nummer, {{65536, InvalidArgument}}}, {&C::eenheid_lc1, {{"abc", TypeMismatch}}},
-        {&C::schrijf_2byte_waarde, {{"1000|40000", Overflow}}},
-        {&C::schrijf_commando, {{"5", SubscriptOutOfRange}, {"5|63abc", TypeMismatch},
-                                {"256|63", InvalidArgument}, {"5|300", InvalidArgument}}},
-        {&C::waarde_schrijven, {{"5", SubscriptOutOfRange}}},
-        {&C::tijd, {{"14:05|3-12", SubscriptOutOfRange}, {"14:xx|3-12-2026", TypeMismatch},
-                    {"14:05|3-12-1999", InvalidArgument}}},
-        {&C::videoteller, {{"-1:00:00", InvalidArgument}}},
-        {&C::schrijf_tekst_veld, {{std::string(32768, 'x'), InvalidArgument}}},
-        {&C::venster_zetten, {{"2|3", SubscriptOutOfRange}, {"x|3|96", TypeMismatch},
-                              {"4370|0|96", InvalidArgument}}},  // 65550 does not fit 16 bits
+    const std::tuple<Let, Variant, ErrorNumber, Words> cases[] = {
+        {&C::afstand, 3276.8, Overflow, {35, 2, 4, 0}},
+        {&C::afstand, -0.1, InvalidArgument, {35, 2, 4, 0}},
+        {&C::afstand, "12,3", TypeMismatch, {35, 2, 4, 0}},
+        {&C::afstand2, 1677721.6, InvalidArgument, {39, 2, 4, 0}},
+        {&C::afstand2, 25.55, InvalidArgument, {39, 2, 4, 0}},  // remainder 255.5 -> 256
+        {&C::foto_nummer, 65536, InvalidArgument, {33, 2, 2, 0}},
+        {&C::foto_nummer, "x", TypeMismatch, kUntouched},  // hooglaag comes first
+        {&C::eenheid_lc1, "abc", TypeMismatch, {37, 2, 1, 0}},
+        {&C::schrijf_2byte_waarde, "1000|40000", Overflow, {42, 2, 7, 0}},
+        {&C::schrijf_2byte_waarde, "x|63", TypeMismatch, {63, 2, 7, 0}},
+        {&C::schrijf_2byte_waarde, "65536|63", InvalidArgument, {63, 2, 2, 0}},
+        {&C::schrijf_commando, "5", SubscriptOutOfRange, {42, 2, 1, 0}},
+        {&C::schrijf_commando, "5|63abc", TypeMismatch, {42, 2, 1, 0}},
+        {&C::schrijf_commando, "256|63", InvalidArgument, {63, 2, 1, 0}},
+        {&C::schrijf_commando, "5|300", InvalidArgument, {300, 2, 1, 0}},  // no frame holds it
+        {&C::waarde_schrijven, "5", SubscriptOutOfRange, kUntouched},
+        {&C::tijd, "14:05|3-12", SubscriptOutOfRange, kUntouched},
+        {&C::tijd, "14:xx|3-12-2026", TypeMismatch, {32, 2, 5, 0}},
+        {&C::tijd, "14:05|3-12-1999", InvalidArgument, {32, 2, 5, 0}},
+        {&C::tijd, "14:05|3-12-34768", InvalidArgument, {32, 2, 5, 0}},  // year 32768
+        {&C::tijd, "14:32768|3-12-2026", InvalidArgument, {32, 2, 5, 0}},
+        {&C::videoteller, "-1:00:00", InvalidArgument, {36, 2, 3, 0}},
+        {&C::schrijf_tekst_veld, std::string(32768, 'x'), InvalidArgument, {161, 2, 0, 256}},
+        {&C::venster_zetten, "2|3", SubscriptOutOfRange, kUntouched},
+        {&C::venster_zetten, "x|3|96", TypeMismatch, kUntouched},
+        {&C::venster_zetten, "4370|0|96", InvalidArgument, {96, 2, 4, 0}},  // 65550 > 16 bits
     };
     // clang-format on
-    for (const auto& [member, refusals] : cases) {
-        for (const auto& [in, error] : refusals) {
-            Variant arg = in;
-            EXPECT_EQ(error_of([&] { ((*de).*member)(arg); }), error) << in.to_text();
-        }
+    for (const auto& [member, in, error, words] : cases) {
+        port->answer({{1ms, bytes("06 02 07 09 0D")}});
+        read_item(42);
+        Variant arg = in;
+        EXPECT_EQ(error_of([&] { ((*de).*member)(arg); }), error) << in.to_text().substr(0, 20);
+        const auto s = de->state();
+        EXPECT_EQ((Words{s.commando_code, s.commando_soort, s.lengte_laag, s.lengte_hoog}), words)
+            << in.to_text().substr(0, 20);
     }
-    EXPECT_TRUE(port->frames().empty());
     for (double w = -70000.25; w < 70000; w += 37.75) {  // laag + 256 * hoog == Waarde
         Variant waarde(w), hoog, laag;
         de->hooglaag(waarde, hoog, laag);
@@ -116,7 +136,7 @@ TEST_F(WritesTest, ConversionFailuresAndHooglaagSendNothing) {
         EXPECT_TRUE(h == std::floor(h) && l >= 0 && l < 256 && l + 256 * h == w) << w;
         EXPECT_EQ(waarde, Variant(w));
     }
-    EXPECT_TRUE(port->frames().empty());
+    EXPECT_THAT(sent(), Each(read_request(42)));  // hooglaag sends nothing either
 }
 
 TEST_F(WritesTest, SystemTextFollowsARefusedSelectionZetTekstTrimsWritesBackCountsCharacters) {
