@@ -326,7 +326,10 @@ PYBIND11_MODULE(quarn7, m) {
                 de.set_trace(std::move(sink));
             },
             py::arg("callback"),
-            "Calls callback(TraceEvent) for every write and read of the line; None: no trace");
+            "Calls callback(TraceEvent) for every write and read of the line; None: no trace")
+        .def("set_fast_reads", &clsvyx7::set_fast_reads, py::arg("on"),
+             py::call_guard<py::gil_scoped_release>(),
+             "Reads end their first wait as soon as the complete reply is in (off by default)");
 
     m.def("open", [](const std::string& address) {
         return handed_out([&] {

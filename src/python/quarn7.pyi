@@ -85,6 +85,7 @@ class Controller(Object):
     unit: SimulatedUnit
     last_outcome: Optional[str]
     def set_trace(self, callback: Optional[Callable[[TraceEvent], object]]) -> None: ...
+    def set_fast_reads(self, on: bool) -> None: ...
     @property
     def regel(self) -> Result:
         """property regel: get, let value"""
