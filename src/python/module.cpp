@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quarn7/quarn7.h"
@@ -32,16 +34,18 @@ and lets without arguments are properties, everything else is a method.
 Write-backs: the members take their arguments by reference and may write into them. A method
 returns what it leaves in its arguments: all of them, or, when trailing arguments are left off
 (they start as None), only those left off. One value comes back as itself, several as a tuple.
+An assignment has no value, so a property let's write-back is not seen.
 
-Values: None, bool, int, float and str go in as Empty, Boolean, Integer (16 bits) or Long (32
-bits) or Double (wider whole numbers), Double and String, as the command-line host types its
-untyped values; quarn7.Integer(5), Long, Single, Double, String and Boolean give a kind
-explicitly. Results come back as None, bool, int, float or str.
+Values go in as the command-line host types its untyped values: None as Empty, bool as Boolean,
+int as Integer when it fits 16 bits, Long when it fits 32, Double beyond, float as Double, str as
+String; quarn7.Integer(5), Long, Single, Double, String and Boolean give a kind explicitly.
+Results come back as None, bool, int, float or str.
 
 Errors raise quarn7.Error (.number, .description); the port's causes raise its subclasses
 PortBusy, DeviceLost, NoSuchDevice and PermissionDenied. last_outcome names what the last
 transaction ended in. Every byte on the line goes to the logging logger "quarn7.wire" (DEBUG,
-"TX 02 01 ..."), or to the callback given to set_trace.)";
+"TX 02 01 ..."), or to the callback given to set_trace. Calls from several threads are
+serialised; each releases the GIL while it runs.)";
 
 PyObject* error_class = nullptr;  // quarn7.Error; its subclasses by error number below
 std::map<ErrorNumber, PyObject*> port_error_classes;
@@ -257,11 +261,7 @@ void add_members(py::class_<clsvyx7, Object, std::shared_ptr<clsvyx7>>& cls) {
     }
 }
 
-}  // namespace
-
-PYBIND11_MODULE(quarn7, m) {
-    m.doc() = kModuleDoc;
-
+void bind_errors(py::module_& m) {
     error_class = PyErr_NewExceptionWithDoc(
         "quarn7.Error", "An error of a member or of the port: .number, .description", nullptr,
         nullptr);
@@ -279,30 +279,42 @@ PYBIND11_MODULE(quarn7, m) {
             raise_python_error(e);
         }
     });
+}
 
-    py::class_<Variant>(m, "Variant", "An automation value of a given kind (see Integer, Long, ...)")
-        .def_property_readonly("kind", [](const Variant& v) { return std::string(type_name(v.type())); })
+void bind_values(py::module_& m) {
+    py::class_<Variant>(m, "Variant",
+                        "An automation value of a given kind (see Integer, Long, ...)")
+        .def_property_readonly("kind",
+                               [](const Variant& v) { return std::string(type_name(v.type())); })
         .def_property_readonly("value", &to_python)
-        .def("__repr__", [](const Variant& v) {
-            return std::string(type_name(v.type())) + "(" + std::string(py::repr(to_python(v))) + ")";
-        })
+        .def("__repr__",
+             [](const Variant& v) {
+                 return std::string(type_name(v.type())) + "(" +
+                        std::string(py::repr(to_python(v))) + ")";
+             })
         .def("__eq__", [](const Variant& a, const Variant& b) { return a == b; });
     for (const auto& kind : kKinds) {
-        m.def(kind.name, [make = kind.make](py::handle value) { return make(to_variant(value)); },
-              py::arg("value"), (std::string("The value as an automation ") + kind.name).c_str());
+        m.def(
+            kind.name, [make = kind.make](py::handle value) { return make(to_variant(value)); },
+            py::arg("value"), (std::string("The value as an automation ") + kind.name).c_str());
     }
 
     py::class_<TraceEvent>(m, "TraceEvent", "Bytes written to or read from the line")
-        .def_property_readonly("time", [](const TraceEvent& e) { return seconds(e.time); },
-                               "seconds on the monotonic clock (time.monotonic())")
-        .def_property_readonly("direction", [](const TraceEvent& e) {
-            return e.direction == TraceEvent::Direction::Out ? "out" : "in";
-        })
+        .def_property_readonly(
+            "time", [](const TraceEvent& e) { return seconds(e.time); },
+            "seconds on the monotonic clock (time.monotonic())")
+        .def_property_readonly("direction",
+                               [](const TraceEvent& e) {
+                                   return e.direction == TraceEvent::Direction::Out ? "out" : "in";
+                               })
         .def_property_readonly("bytes", [](const TraceEvent& e) { return py::bytes(e.bytes); });
     m.def("log_wire", &log_wire, py::arg("event"),
           "Logs a trace event to the logger \"quarn7.wire\" at DEBUG: \"TX 02 01 00 00 26 00 0d\"");
+}
 
-    py::class_<Object, std::shared_ptr<Object>>(m, "Object", "An automation object (a port, a controller)");
+void bind_controller(py::module_& m) {
+    py::class_<Object, std::shared_ptr<Object>>(m, "Object",
+                                                "An automation object (a port, a controller)");
     py::class_<clsvyx7, Object, std::shared_ptr<clsvyx7>> controller(
         m, "Controller", py::dynamic_attr(), "The overlay unit's controller (clsvyx7)");
     add_members(controller);
@@ -321,7 +333,8 @@ PYBIND11_MODULE(quarn7, m) {
         .def(
             "set_trace",
             [](clsvyx7& de, py::object callback) {
-                TraceSink sink = callback.is_none() ? TraceSink{} : python_sink(std::move(callback));
+                TraceSink sink =
+                    callback.is_none() ? TraceSink{} : python_sink(std::move(callback));
                 const py::gil_scoped_release release;
                 de.set_trace(std::move(sink));
             },
@@ -331,19 +344,40 @@ PYBIND11_MODULE(quarn7, m) {
              py::call_guard<py::gil_scoped_release>(),
              "Reads end their first wait as soon as the complete reply is in (off by default)");
 
-    m.def("open", [](const std::string& address) {
-        return handed_out([&] {
-            const py::gil_scoped_release release;
-            return quarn7::open(address);
-        }());
-    }, py::arg("address"), "The controller on the line at address (a device path), port open");
-    m.def("open", [](std::int16_t comm_port) {
-        return handed_out([&] {
-            const py::gil_scoped_release release;
-            return quarn7::open(comm_port);
-        }());
-    }, py::arg("comm_port"), "The controller on CommPort comm_port (1: /dev/ttyS0), port open");
+    m.def(
+        "open",
+        [](const std::string& address) {
+            return handed_out([&] {
+                const py::gil_scoped_release release;
+                return quarn7::open(address);
+            }());
+        },
+        py::arg("address"), "The controller on the line at address (a device path), port open");
+    m.def(
+        "open",
+        [](std::int16_t comm_port) {
+            return handed_out([&] {
+                const py::gil_scoped_release release;
+                return quarn7::open(comm_port);
+            }());
+        },
+        py::arg("comm_port"), "The controller on CommPort comm_port (1: /dev/ttyS0), port open");
 
+    m.def(
+        "interface_members",
+        [] {
+            py::list members;
+            for (const Member& member : interface_members()) {
+                members.append(py::make_tuple(
+                    std::string(member.name), std::string(kind_name(member.kind)),
+                    std::vector<std::string>(member.arguments.begin(), member.arguments.end())));
+            }
+            return members;
+        },
+        "Every member in interface order: (name, kind, argument names)");
+}
+
+void bind_simulated_unit(py::module_& m) {
     py::class_<sim::Faults>(m, "Faults", "How the simulated unit misbehaves")
         .def(py::init<>())
         .def_readwrite("silent", &sim::Faults::silent)
@@ -356,15 +390,20 @@ PYBIND11_MODULE(quarn7, m) {
         .def_readwrite("drop_first_frames", &sim::Faults::drop_first_frames)
         .def_readwrite("close_after_frames", &sim::Faults::close_after_frames);
     py::class_<sim::LoggedFrame>(m, "Frame", "A frame the simulated unit received")
-        .def_property_readonly("received", [](const sim::LoggedFrame& f) { return seconds(f.received); })
-        .def_property_readonly("bytes", [](const sim::LoggedFrame& f) { return py::bytes(f.bytes); })
-        .def_property_readonly("answer", [](const sim::LoggedFrame& f) { return py::bytes(f.answer); });
+        .def_property_readonly("received",
+                               [](const sim::LoggedFrame& f) { return seconds(f.received); })
+        .def_property_readonly("bytes",
+                               [](const sim::LoggedFrame& f) { return py::bytes(f.bytes); })
+        .def_property_readonly("answer",
+                               [](const sim::LoggedFrame& f) { return py::bytes(f.answer); });
     using State = sim::UnitState;
     py::class_<State>(m, "UnitState", "What the simulated unit holds; str() describes it")
         .def_readonly("switches", &State::switches)
-        .def_property_readonly("settings", [](const State& s) { return bytes_by_number(s.settings); })
+        .def_property_readonly("settings",
+                               [](const State& s) { return bytes_by_number(s.settings); })
         .def_readonly("windows", &State::windows)
-        .def_property_readonly("text_fields", [](const State& s) { return bytes_by_number(s.text_fields); })
+        .def_property_readonly("text_fields",
+                               [](const State& s) { return bytes_by_number(s.text_fields); })
         .def_readonly("selected_text_field", &State::selected_text_field)
         .def_readonly("system_text_field", &State::system_text_field)
         .def_readonly("counter1", &State::counter1)
@@ -381,43 +420,58 @@ PYBIND11_MODULE(quarn7, m) {
     py::class_<Unit, std::shared_ptr<Unit>>(m, "SimulatedUnit", "The simulated overlay unit")
         .def_property_readonly("device_path", &Unit::device_path, "its pty; \"\" in process")
         .def_property_readonly("frames", &Unit::frames, released)
-        .def_property_readonly("noise", [](const Unit& u) { return py::bytes(u.noise()); })
+        .def_property_readonly("noise",
+                               [](const Unit& u) {
+                                   std::string noise;
+                                   {
+                                       const py::gil_scoped_release release;
+                                       noise = u.noise();
+                                   }
+                                   return py::bytes(noise);
+                               })
         .def_property_readonly("state", &Unit::state, released)
         .def_property_readonly("faults", &Unit::faults, released)
-        .def("set_faults", [](Unit& u, const py::kwargs& kwargs) {
-            const sim::Faults faults = faults_from(kwargs);
-            const py::gil_scoped_release release;
-            u.set_faults(faults);
-        }, "Replaces the faults: set_faults(silent=True), no arguments: none")
+        .def(
+            "set_faults",
+            [](Unit& u, const py::kwargs& kwargs) {
+                const sim::Faults faults = faults_from(kwargs);
+                const py::gil_scoped_release release;
+                u.set_faults(faults);
+            },
+            "Replaces the faults: set_faults(silent=True), no arguments: none")
         .def("set_tilt", &Unit::set_tilt, py::arg("digital"), py::arg("analogue"), released)
         .def("set_item_data", &Unit::set_item_data, py::arg("item"), py::arg("data"), released)
         .def("clear_frames", &Unit::clear_frames, released)
         .def("close_line", &Unit::close_line, released)
-        .def("wait_for_frames", &Unit::wait_for_frames, py::arg("count"), py::arg("timeout"), released);
+        .def("wait_for_frames", &Unit::wait_for_frames, py::arg("count"), py::arg("timeout"),
+             released);
 
-    m.def("simulate", [](bool pty, bool paced, const py::kwargs& faults) {
-        auto builder = sim::SimulatedUnit::Builder().paced(paced).faults(faults_from(faults));
-        std::shared_ptr<Unit> unit;
-        std::shared_ptr<clsvyx7> de;
-        {
-            const py::gil_scoped_release release;
-            unit = pty ? builder.build() : builder.build_in_process();
-            de = quarn7::open(unit->port());
-        }
-        py::object simulated = handed_out(std::move(de));
-        simulated.attr("unit") = py::cast(unit);
-        return simulated;
-    }, py::kw_only(), py::arg("pty") = false, py::arg("paced") = true,
-       "A controller wired to a simulated unit (its .unit), in process or on a pseudo-terminal;\n"
-       "keywords name its faults: simulate(silent=True), delay=0.05, ...");
+    m.def(
+        "simulate",
+        [](bool pty, bool paced, const py::kwargs& faults) {
+            auto builder = sim::SimulatedUnit::Builder().paced(paced).faults(faults_from(faults));
+            std::shared_ptr<Unit> unit;
+            std::shared_ptr<clsvyx7> de;
+            {
+                const py::gil_scoped_release release;
+                unit = pty ? builder.build() : builder.build_in_process();
+                de = quarn7::open(unit->port());
+            }
+            py::object simulated = handed_out(std::move(de));
+            simulated.attr("unit") = py::cast(unit);
+            return simulated;
+        },
+        py::kw_only(), py::arg("pty") = false, py::arg("paced") = true,
+        "A controller wired to a simulated unit (its .unit), in process or on a pseudo-terminal;\n"
+        "keywords name its faults: simulate(silent=True), delay=0.05, ...");
+}
 
-    m.def("interface_members", [] {
-        py::list members;
-        for (const Member& member : interface_members()) {
-            members.append(py::make_tuple(std::string(member.name), std::string(kind_name(member.kind)),
-                                          std::vector<std::string>(member.arguments.begin(),
-                                                                   member.arguments.end())));
-        }
-        return members;
-    }, "Every member in interface order: (name, kind, argument names)");
+}  // namespace
+
+PYBIND11_MODULE(quarn7, m) {
+    m.doc() = kModuleDoc;
+    bind_errors(m);
+    bind_values(m);
+    bind_controller(m);
+    bind_simulated_unit(m);
 }
