@@ -9,6 +9,8 @@
 #include "allocations.h"
 #include "exchanges.h"
 #include "quarn7/clsvyx7.h"
+#include "quarn7/open.h"
+#include "quarn7/simulated_unit.h"
 #include "protocol/read_items.h"
 #include "protocol/frame.h"
 #include "support/scripted_port.h"
@@ -153,6 +155,16 @@ void BM_Transaction(benchmark::State& state, const Exchange& exchange) {
     if (de->last_outcome() != expected_outcome(exchange)) state.SkipWithError("wrong outcome");
 }
 
+// The same calls on the unpaced in-process simulated unit, reads ending once their reply is in:
+// what bench/python_call.py sets the same calls from Python against.
+void BM_InProcessUnit(benchmark::State& state, const Exchange& exchange) {
+    auto unit = sim::SimulatedUnit::Builder().paced(false).build_in_process();
+    auto de = open(unit->port());
+    de->set_fast_reads(true);
+    for (auto _ : state) exchange.run(*de);
+    if (de->last_outcome() != expected_outcome(exchange)) state.SkipWithError("wrong outcome");
+}
+
 }  // namespace
 }  // namespace quarn7::bench
 
@@ -161,6 +173,8 @@ int main(int argc, char** argv) {
     for (const Exchange& exchange : kExchanges) {
         benchmark::RegisterBenchmark(("BM_Transaction/" + std::string(exchange.name)).c_str(),
                                      BM_Transaction, exchange);
+        benchmark::RegisterBenchmark(("BM_InProcessUnit/" + std::string(exchange.name)).c_str(),
+                                     BM_InProcessUnit, exchange);
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

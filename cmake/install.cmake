@@ -4,6 +4,8 @@
 #   tools    quarn7 and quarn7-sim with their man pages
 #   panel    quarn7-panel with its man page, and Quarn7::panel (libquarn7_panel.so.0 with its
 #            CMake targets)
+#   python   the Python module quarn7 with its type stubs, in the interpreter's site directory
+#            (src/python)
 # and the Debian packages CPack builds from them (scripts/package).
 include(CMakePackageConfigHelpers)
 

@@ -247,8 +247,7 @@ Variant parse_value(std::string_view text) {
         if (text.starts_with(prefix.tag)) return prefix.parse(text.substr(prefix.tag.size()));
     }
     if (is_whole(text)) {
-        if (const auto v = read_number<std::int16_t>(text)) return *v;
-        if (const auto v = read_number<std::int32_t>(text)) return *v;
+        if (const auto v = read_number<std::int64_t>(text)) return whole_number(*v);
     }
     if (is_decimal(text)) {
         if (const auto v = read_number<double>(text)) return *v;

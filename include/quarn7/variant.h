@@ -40,6 +40,11 @@ enum class VarType : std::uint8_t { Empty, Integer, Long, Single, Double, String
 
 QUARN7_API std::string_view type_name(VarType type);  // "Empty", "Integer", ...
 
+// A whole number in the narrowest automation kind that holds it, as by-name callers (the
+// command-line host, the Python module) type an untyped number: Integer when it fits 16 bits,
+// Long when it fits 32, Double beyond.
+QUARN7_API Variant whole_number(std::int64_t value);
+
 class QUARN7_API Variant {
 public:
     Variant() = default;

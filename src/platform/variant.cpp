@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <variant>
 
 #include "platform/conversions.h"
@@ -47,6 +48,12 @@ Variant Object::default_value() const {
 
 std::string_view type_name(VarType type) {
     return kTypeNames[static_cast<std::size_t>(type)];
+}
+
+Variant whole_number(std::int64_t value) {
+    if (std::in_range<std::int16_t>(value)) return static_cast<std::int16_t>(value);
+    if (std::in_range<std::int32_t>(value)) return static_cast<std::int32_t>(value);
+    return static_cast<double>(value);
 }
 
 bool Variant::is_numeric() const {
