@@ -395,7 +395,11 @@ void bind_simulated_unit(py::module_& m) {
         .def_property_readonly("bytes",
                                [](const sim::LoggedFrame& f) { return py::bytes(f.bytes); })
         .def_property_readonly("answer",
-                               [](const sim::LoggedFrame& f) { return py::bytes(f.answer); });
+                               [](const sim::LoggedFrame& f) { return py::bytes(f.answer); })
+        .def("__repr__", [](const sim::LoggedFrame& f) {
+            const auto spaced = [](const std::string& b) { return py::bytes(b).attr("hex")(" "); };
+            return py::str("<Frame {} answered {}>").format(spaced(f.bytes), spaced(f.answer));
+        });
     using State = sim::UnitState;
     py::class_<State>(m, "UnitState", "What the simulated unit holds; str() describes it")
         .def_readonly("switches", &State::switches)
