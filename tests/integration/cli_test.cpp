@@ -133,7 +133,7 @@ TEST(CliEndings, ExitStatusAndWhatEachKindOfEndingReports) {
         {{"hooglaag", "1", "empty:", "empty:"}, "", 0, R"("messages":[],"outcome":null)"},
         {{"--script", "-"}, "afstand=3276.8\ntijd_aan\n", 1, "afstand=3276,8 -> error 6: Overflow"},
         {{"--device", "/dev/quarn7-none", "tijd_aan"}, "", 1, "No such device: /dev/quarn7-none"},
-        {{"--device", "rfc2217://[::1]:1", "tijd_aan"}, "", 1, "Connection refused: rfc2217://["},
+        {{"--device", "rfc2217://[::1]:1", "tijd_aan"}, "", 1, "refused: rfc2217://[::1]:1\n"},
         {{"--device", "tcp://quarn7.invalid:7", "tijd_aan"}, "", 1, "Host not found: quarn7.inva"},
         {{"--device", "tcp://::1:7", "tijd_aan"}, "", 1, "tcp://::1:7: expected HOST:PORT"},
         {{"--script", script.path}, "", 2, "line 3: unknown member \"metertelle_uit\""},
