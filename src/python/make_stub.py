@@ -1,9 +1,11 @@
-"""Writes the type stubs of the quarn7 module (quarn7.pyi) to standard output: the fixed part
-below, and the controller's members as the built module has them from the dispatch table.
+"""Writes the type stubs of the quarn7 module (quarn7.pyi) to the path given: the fixed part
+below, and the controller's members as the built module has them from the dispatch table. The
+build runs it after each build of the module and puts the stubs beside it:
 
-    PYTHONPATH=build/src/python /usr/bin/python3 src/python/make_stub.py > src/python/quarn7.pyi
+    PYTHONPATH=build/src/python /usr/bin/python3 src/python/make_stub.py build/src/python/quarn7.pyi
 """
 import inspect
+import sys
 
 import quarn7
 
@@ -121,7 +123,8 @@ def main():
             written.add(name)
             attribute = inspect.getattr_static(quarn7.Controller, name)
             lines += member_stub(name, attribute, arguments)
-    print("\n".join(lines))
+    with open(sys.argv[1], "w", encoding="utf-8") as stub:
+        stub.write("\n".join(lines) + "\n")
 
 
 if __name__ == "__main__":
