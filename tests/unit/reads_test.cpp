@@ -170,6 +170,7 @@ TEST_F(ReadsTest, FloatingPoint) {
     set_host_decimal_separator(',');
     EXPECT_EQ(hex(prepared("2,5")), "40 00 00 00");  // the parse stops at the comma: 2
     EXPECT_EQ(hex(prepared(1.5)), "3F C0 00 00");    // a number keeps its fraction
+    EXPECT_EQ(hex(prepared(16777217.0)), "4B 80 00 00");  // and a Double its digits
     EXPECT_EQ(read_from(bytes("44 9A 50 00 0D")), Variant("1234,5"));
     EXPECT_EQ(read_from(bytes("41 45 87 E6 0D")), Variant(12.35));
     close();  // port errors reach the caller
